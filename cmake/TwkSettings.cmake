@@ -1,0 +1,27 @@
+# One interface target carries the settings every target of ours shares.
+add_library(twk_settings INTERFACE)
+target_compile_features(twk_settings INTERFACE cxx_std_20)
+set(CMAKE_CXX_EXTENSIONS OFF)
+target_compile_options(twk_settings INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast)
+if(TWK_WERROR)
+    target_compile_options(twk_settings INTERFACE -Werror)
+endif()
+
+if(TWK_SANITIZE)
+    set(TWK_SANITIZE_FLAGS -fsanitize=${TWK_SANITIZE} -fno-omit-frame-pointer)
+    if(TWK_SANITIZE MATCHES "undefined")
+        list(APPEND TWK_SANITIZE_FLAGS -fno-sanitize-recover=undefined)
+    endif()
+    # Applied globally so that the test framework and our code agree on the runtime.
+    add_compile_options(${TWK_SANITIZE_FLAGS})
+    add_link_options(${TWK_SANITIZE_FLAGS})
+endif()
+
+# Third-party headers are included as system headers so that their warnings are not ours.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(HTMLCXX REQUIRED IMPORTED_TARGET htmlcxx)
+find_package(CURL REQUIRED)
+find_package(SQLite3 REQUIRED)
+find_package(Boost 1.74 REQUIRED COMPONENTS regex)
+find_package(Threads REQUIRED)

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace twk {
+
+// One plain record per table row, fields named and ordered like the columns.
+// An id of -1 means the record is not stored yet.
+
+struct ProfileRecord {
+    int32_t profile_id = -1;
+    std::wstring name;
+};
+
+struct OptionRecord {
+    int32_t profile_id = -1;
+    int32_t option = 0;
+    std::wstring value;
+};
+
+struct MessageRecord {
+    int32_t message_id = -1;
+    int32_t profile_id = -1;
+    std::wstring subject;
+    std::wstring msg;
+};
+
+struct ForumRecord {
+    int32_t forum_id = -1;
+    int32_t profile_id = -1;
+    std::wstring engine;
+    std::wstring main_url;
+    std::wstring title;
+    int32_t flags = 0;
+    std::wstring forum_key;
+    std::wstring forum_title;
+    std::wstring login;
+    std::wstring pass;
+};
+
+struct SubmitRecord {
+    int32_t submit_id = -1;
+    int32_t forum_id = -1;
+    int32_t message_id = -1;
+    int64_t stime = 0;
+    int32_t result = -1;
+    std::wstring thread;
+    std::wstring err;
+};
+
+using ProfileList = std::vector<ProfileRecord>;
+using OptionList = std::vector<OptionRecord>;
+
+class MessageList : public std::vector<MessageRecord> {
+public:
+    // Replaces the content with the messages of the profile, in stored order.
+    void LoadForProfile(int32_t profileId);
+};
+
+class ForumList : public std::vector<ForumRecord> {
+public:
+    // Replaces the content with the forums of the profile, in stored order.
+    void LoadForProfile(int32_t profileId);
+};
+
+class SubmitList : public std::vector<SubmitRecord> {
+public:
+    // Replaces the content with the submit records of the message, in stored order.
+    void LoadForMessage(int32_t messageId);
+};
+
+// Option keys of the [option] table.
+enum OptionKey : int32_t {
+    OptDatabaseMarker = 0,
+    OptListLayout = 4,
+    OptThreadCount = 100,
+    OptConnectionMode = 101,
+    OptProxyAddress = 102,
+    OptProxyPort = 103,
+    OptProxyLogin = 104,
+    OptProxyPassword = 105,
+};
+
+// Connection modes (option 101).
+enum ConnectionMode : int32_t {
+    kConnectionAuto = 0,
+    kConnectionDirect = 1,
+    kConnectionProxy = 2,
+};
+
+// A profile's connection settings, options 101 to 105.
+struct ConnectionOptions {
+    int32_t mode = kConnectionAuto;
+    std::wstring proxy_address;
+    uint16_t proxy_port = 8080;
+    std::wstring proxy_login;
+    std::wstring proxy_password;
+};
+
+}  // namespace twk

@@ -1,0 +1,70 @@
+#include "text/StringTable.h"
+
+#include <algorithm>
+
+namespace twk {
+namespace {
+
+struct Entry {
+    int id;
+    const wchar_t* text;
+};
+
+// Sorted by id.
+constexpr Entry kStrings[] = {
+    {101, L"&About ZUV..."},
+    {102, L"Message"},
+    {103, L"Submit"},
+    {104, L"Forum"},
+    {105, L"Section"},
+    {106, L"Result"},
+    {107, L"Username"},
+    {108, L"Profile %1% already exists."},
+    {109, L"Error"},
+    {110, L"Submit Date"},
+    {111, L"Are you sure you want to delete selected message?"},
+    {112, L"Are you sure you want to delete selected profile?"},
+    {113, L"Warning"},
+    {114, L"Sending login information ..."},
+    {115, L"Empty subject"},
+    {116, L"Opening forum ..."},
+    {117, L"Sending message ..."},
+    {118, L"Topic URL"},
+    {119, L"Invalid database file %1%"},
+    {120, L"Reading forum list"},
+    {123, L"Are you sure you want to delete selected forums?"},
+    {124, L"No profile name specified"},
+    {126, L"Number of threads"},
+    {127, L"Options for profile %1%"},
+    {128, L"Proxy Address"},
+    {129, L"Proxy Port"},
+    {130, L"Proxy Login"},
+    {131, L"Proxy Password"},
+    {132, L"Connection"},
+    {133, L"Auto"},
+    {134, L"Direct"},
+    {135, L"Proxy"},
+    {136, L"Database saved succesfully"},
+    {137, L"Error while copying the database\r\n%1%"},
+    {138, L" "},
+    {139, L"Error while moving file %2%\r\n%1%"},
+    {140, L"Error while deleting file %2%\r\n%1%"},
+    {141, L"%1% items found"},
+    {142, L"No section selected"},
+    {143, L"Invalid Main URL"},
+    {144, L"Login is mandatory"},
+    {145, L"Password is mandatory"},
+};
+
+}  // namespace
+
+std::wstring LoadText(int id) {
+    auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+                               [](const Entry& e, int key) { return e.id < key; });
+    if (it == std::end(kStrings) || it->id != id) {
+        return {};
+    }
+    return it->text;
+}
+
+}  // namespace twk

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "web/HtmlForm.h"
+
+namespace twk {
+
+class WebClient;
+
+// A position in the parsed page: an element, or the end position (no element).
+struct HtmlCursor {
+    int node = -1;  // index of the node in document order; -1 is the end position
+    bool skip_children = false;
+    bool AtEnd() const { return node < 0; }
+    bool operator==(const HtmlCursor& other) const { return node == other.node; }
+};
+
+// The parsed last page of a WebClient and the questions the engines ask of it: links,
+// elements, the META refresh target, the title and forms. Owned by an engine next to its
+// client; used by the engine's worker thread only. Each Load replaces the page and resets
+// the cursors.
+class HtmlDocument {
+public:
+    HtmlDocument();
+    ~HtmlDocument();
+    HtmlDocument(const HtmlDocument&) = delete;
+    HtmlDocument& operator=(const HtmlDocument&) = delete;
+
+    uint32_t code_page = 0;
+    HtmlCursor form_cursor;
+    HtmlCursor link_cursor;
+    HtmlCursor element_cursor;
+    std::wstring page_url;
+    std::wstring link_base;
+
+    // Builds the document from the client's last response; always true.
+    bool Load(const WebClient& client);
+    // The same from bytes, for callers that have no client (tests, benchmarks).
+    // contentType is the value of the response's Content-Type header, if any.
+    bool LoadBytes(std::string_view body, const std::wstring& url, const std::wstring& contentType);
+
+    HtmlCursor FindNextElement(std::string_view tag, HtmlCursor from, bool skipChildren) const;
+    HtmlCursor FindElement(int index, std::string_view tag) const;
+
+    bool SelectLink(int index);
+    std::wstring LinkUrl() const;
+    std::wstring LinkText() const;
+    std::wstring LinkClass() const;
+
+    std::wstring ElementText(HtmlCursor element) const;
+    bool SelectAncestor(std::string_view tag);
+    std::wstring ElementId() const;
+
+    bool MetaRefreshUrl(std::wstring& out) const;
+    bool Title(std::wstring& out) const;
+    void ReadForm(HtmlForm& form) const;
+    std::wstring ResolveUrl(const std::wstring& relative) const;
+
+    // Page bytes in code_page to text, with character references resolved.
+    std::wstring DecodeText(std::string_view bytes) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace twk

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "storage/Records.h"
+
+namespace twk {
+
+struct HtmlForm;
+
+// The browser half of a forum engine: fetches pages by GET, sends forms by POST, follows
+// 301 and 302 itself and keeps the last response for the document model. Owned by one
+// engine and used by its worker thread only; Abort may come from any thread.
+// Cookies live in the client's handle for its whole life.
+class WebClient {
+public:
+    explicit WebClient(const std::wstring& userAgent);
+    ~WebClient();
+    WebClient(const WebClient&) = delete;
+    WebClient& operator=(const WebClient&) = delete;
+
+    // Last response.
+    std::string body;          // bytes exactly as received
+    std::wstring raw_headers;  // status line and header lines, each ended by CR LF
+    uint32_t status_code = 0;  // 0 when no response arrived
+    std::wstring current_url;  // the page whose bytes are in body
+    ConnectionOptions connection_options;
+    std::wstring error_text;  // the last failure; never cleared by a new request
+
+    // True only when the final response is 200 with no transport failure. Get(url, 5)
+    // makes at most six requests.
+    bool Get(const std::wstring& url, int redirectsLeft);
+    // Sends a form to its action; refused (false, nothing sent) when its method is "GET".
+    bool PostForm(const HtmlForm& form);
+    // The value of a header of the last response; names match in any letter case
+    // (name includes its colon, as in "Location:"). Empty when absent.
+    std::wstring ResponseHeader(const std::wstring& name) const;
+    // Ends a transfer in progress and makes every later request fail at once.
+    void Abort();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Applies a profile's connection settings to the client: Auto keeps the system's proxy
+// configuration (the usual proxy environment variables), Direct uses no proxy, Proxy
+// sends every request (https too) through proxy_address:proxy_port.
+bool ApplyConnectionOptions(const ConnectionOptions& options, WebClient& client);
+
+// Resolves a redirect target against the address of the response that carried it,
+// escaping unsafe characters and removing dot segments. Empty when it cannot combine.
+std::wstring CombineUrl(const std::wstring& base, const std::wstring& relative);
+
+}  // namespace twk
