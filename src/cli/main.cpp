@@ -5,16 +5,38 @@
 #include <vector>
 
 #include "CliCommands.h"
+#include "text/Messages.h"
+#include "text/Unicode.h"
 
 namespace {
+
+// Messages of the core go to standard error; confirmations are never needed here.
+class ConsoleMessages : public twk::MessageHost {
+public:
+    int Show(const std::wstring&, void*, unsigned type, const std::wstring& text) override {
+        std::cerr << "twk: " << twk::WideToUtf8(text) << "\n";
+        return (type & 0x0F) == twk::kMbOkCancel ? twk::kIdCancel : twk::kIdOk;
+    }
+};
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: twk COMMAND [OPTIONS]\n"
            "\n"
            "Commands:\n"
-           "  init-db [PATH]   create a fresh database (default: twk.db beside twk)\n"
+           "  init-db [PATH]\n"
+           "      Create a fresh database (default: twk.db beside twk).\n"
+           "  scan --script IPBoard|phpBB|vBulletin --url URL --user NAME [--profile NAME]\n"
+           "      Sign in to a forum and list its sections. The password is read from the\n"
+           "      terminal without echo, or from standard input. With --profile, the\n"
+           "      profile's connection settings are used.\n"
+           "  submit --profile NAME --message ID\n"
+           "      Post the message to every forum of the profile that has no result for it\n"
+           "      yet. Ctrl-C once: start no more forums; twice: stop the running ones.\n"
+           "      Exit code 0 when every forum has an OK result, 1 otherwise.\n"
+           "  results --profile NAME --message ID\n"
+           "      List the profile's forums with the results for the message.\n"
            "\n"
-           "Run 'twk help' for this text.\n";
+           "Every command except init-db takes --db PATH (default: twk.db beside twk).\n";
 }
 
 }  // namespace
@@ -23,14 +45,25 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
         PrintUsage(args.empty() ? std::cerr : std::cout);
-        return args.empty() ? 2 : 0;
+        return args.empty() ? 64 : 0;
     }
+    ConsoleMessages messages;
+    twk::SetMessageHost(&messages);
     std::string command = args[0];
     args.erase(args.begin());
+    int code = 64;
     if (command == "init-db") {
-        return twk::cli::InitDb(args);
+        code = twk::cli::InitDb(args);
+    } else if (command == "scan") {
+        code = twk::cli::Scan(args);
+    } else if (command == "submit") {
+        code = twk::cli::Submit(args);
+    } else if (command == "results") {
+        code = twk::cli::Results(args);
+    } else {
+        std::cerr << "twk: unknown command '" << command << "'\n\n";
+        PrintUsage(std::cerr);
     }
-    std::cerr << "twk: unknown command '" << command << "'\n\n";
-    PrintUsage(std::cerr);
-    return 2;
+    twk::SetMessageHost(nullptr);
+    return code;
 }

@@ -1,0 +1,147 @@
+#include "CliSupport.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+
+#include "platform/ProgramDirectory.h"
+#include "storage/Database.h"
+#include "storage/Tables.h"
+#include "text/Unicode.h"
+
+namespace twk::cli {
+
+bool Options::Parse(const std::vector<std::string>& args, const std::set<std::string>& allowed,
+                    std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0) {
+            error = "unexpected argument '" + arg + "'";
+            return false;
+        }
+        std::string name = arg.substr(2);
+        std::string value;
+        size_t equals = name.find('=');
+        if (equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = "option --" + name + " needs a value";
+            return false;
+        }
+        if (allowed.count(name) == 0) {
+            error = "unknown option --" + name;
+            return false;
+        }
+        values_[name] = value;
+    }
+    return true;
+}
+
+std::optional<std::string> Options::Get(const std::string& name) const {
+    auto it = values_.find(name);
+    if (it == values_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+bool OpenDatabaseOption(const Options& options, const std::string& command) {
+    std::filesystem::path path =
+        options.Get("db") ? std::filesystem::path(*options.Get("db")) : GetDatabasePath();
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        std::cerr << "twk " << command << ": no database at " << path.string()
+                  << " (create one with 'twk init-db', or name it with --db PATH)\n";
+        return false;
+    }
+    // OpenDatabase tells the user itself ("Invalid database file ...").
+    return OpenDatabase(path);
+}
+
+int32_t FindProfile(const std::string& name, const std::string& command) {
+    ProfileList profiles;
+    ListProfiles(profiles);
+    std::wstring wanted = Wide(name);
+    for (const ProfileRecord& profile : profiles) {
+        if (profile.name == wanted) {
+            return profile.profile_id;
+        }
+    }
+    std::cerr << "twk " << command << ": no profile named '" << name << "'";
+    if (profiles.empty()) {
+        std::cerr << " (the database has no profiles)\n";
+        return -1;
+    }
+    std::cerr << "; profiles:";
+    for (const ProfileRecord& profile : profiles) {
+        std::cerr << " '" << Narrow(profile.name) << "'";
+    }
+    std::cerr << "\n";
+    return -1;
+}
+
+bool FindMessage(const std::string& id, int32_t profileId, MessageRecord& message,
+                 const std::string& command) {
+    int32_t message_id = -1;
+    auto [end, status] = std::from_chars(id.data(), id.data() + id.size(), message_id);
+    if (status != std::errc() || end != id.data() + id.size() || message_id < 0) {
+        std::cerr << "twk " << command << ": --message needs a message id (a number), not '" << id
+                  << "'\n";
+        return false;
+    }
+    if (LoadMessage(message, message_id) != 1 || message.profile_id != profileId) {
+        std::cerr << "twk " << command << ": the profile has no message " << message_id;
+        MessageList messages;
+        messages.LoadForProfile(profileId);
+        if (!messages.empty()) {
+            std::cerr << "; its messages:";
+            for (const MessageRecord& listed : messages) {
+                std::cerr << "\n  " << listed.message_id << "  " << Narrow(listed.subject);
+            }
+        }
+        std::cerr << "\n";
+        return false;
+    }
+    return true;
+}
+
+std::wstring ReadPassword(const std::string& prompt) {
+    std::string line;
+    if (isatty(STDIN_FILENO)) {
+        std::cerr << prompt << std::flush;
+        termios saved{};
+        bool hidden = tcgetattr(STDIN_FILENO, &saved) == 0;
+        if (hidden) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+        std::getline(std::cin, line);
+        if (hidden) {
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        }
+        std::cerr << "\n";
+    } else {
+        std::getline(std::cin, line);
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return Wide(line);
+}
+
+std::wstring Wide(const std::string& utf8) {
+    return Utf8ToWide(utf8);
+}
+
+std::string Narrow(const std::wstring& text) {
+    return WideToUtf8(text);
+}
+
+}  // namespace twk::cli
