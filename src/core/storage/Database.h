@@ -25,7 +25,8 @@ struct ConnectionHolder {
 ConnectionHolder& Connection();
 
 // Opens path read-write (never creating it) as the process-wide connection, closing any
-// connection that was open. True when SQLite reports success.
+// connection that was open. True when SQLite reports success; otherwise no connection is
+// left open. The path's native form (UTF-8) is what SQLite is given.
 bool OpenConnection(const std::filesystem::path& path);
 
 // OpenConnection plus the marker check (option 0 of profile 0 must read as 1). On refusal
