@@ -10,6 +10,7 @@ namespace twk {
 
 // Windows code page numbers identify charsets throughout the program; one table maps the
 // usual IANA names to them and to iconv's converters.
+constexpr uint32_t kCodePageUtf8 = 65001;
 constexpr uint32_t kCodePageWindows1251 = 1251;
 constexpr uint32_t kDefaultCodePage = kCodePageWindows1251;
 

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "web/Charsets.h"
+
 namespace twk {
 
 enum FieldType : int32_t {
@@ -29,9 +31,6 @@ struct FormField {
 };
 
 using FieldList = std::vector<FormField>;
-
-// Code page numbers of the charsets a form can be encoded in (see Charsets.h).
-constexpr uint32_t kCodePageUtf8 = 65001;
 
 // A form read from a page (HtmlDocument::ReadForm) or built by hand.
 struct HtmlForm {
