@@ -11,6 +11,10 @@ struct PreviewCase {
     std::wstring html;
 };
 
+void PrintTo(const PreviewCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class BBCodeToHtmlTest : public testing::TestWithParam<PreviewCase> {};
 
 TEST_P(BBCodeToHtmlTest, Converts) {
@@ -48,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         PreviewCase{"Cyrillic", L"[i]\u043f\u0440\u0438\u0432\u0435\u0442[/i]",
                     L"<i>\u043f\u0440\u0438\u0432\u0435\u0442</i>"},
         PreviewCase{"Empty", L"", L""}),
-    [](const testing::TestParamInfo<PreviewCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<PreviewCase>& row) { return std::string(row.param.name); });
 
 TEST(BBCodeTest, PreviewPageWrapsTheBody) {
     EXPECT_EQ(MakePreviewPage(L"[b]x[/b]"),
