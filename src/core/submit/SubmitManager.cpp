@@ -137,6 +137,33 @@ void SubmitManager::StopRun() {
     NotifyState();
 }
 
+void SubmitManager::AbortRun() {
+    halt_requested_ = true;
+    std::unordered_set<int32_t> unfinished;
+    for (auto& slot : slots_) {
+        if (!slot->busy) {
+            continue;
+        }
+        StopJob(slot->job);
+        slot->busy = false;
+        --running_jobs_;
+        status_.erase(slot->job.forum_copy.forum_id);
+        if (slot->job.message_copy.message_id == message_.message_id) {
+            unfinished.insert(slot->job.forum_copy.forum_id);
+        }
+    }
+    results_.erase(std::remove_if(results_.begin(), results_.end(),
+                                  [&](const SubmitRecord& r) {
+                                      return r.result == kPending && unfinished.count(r.forum_id);
+                                  }),
+                   results_.end());
+    RebuildIndexes();
+    for (int32_t forum_id : unfinished) {
+        NotifyForum(forum_id);
+    }
+    NotifyState();
+}
+
 bool SubmitManager::StartNextJob(int slotIndex) {
     if (slotIndex < 0 || slotIndex >= kMaxSlots || slots_[slotIndex]->busy) {
         return false;

@@ -64,7 +64,11 @@ public:
     const ConnectionOptions& run_connection() const { return run_connection_; }
 
     void StartRun();
+    // Keeps new jobs from starting; running jobs finish with their own results.
     void StopRun();
+    // Stops the running jobs at once and waits for them. Their forums are left without a
+    // result, so that a later run takes them again; reports still queued are ignored.
+    void AbortRun();
     bool StartNextJob(int slot);
     void OnJobDone(int slot, int code);
     void OnJobStatus(int slot, int textId);
