@@ -45,7 +45,6 @@ CMainDlg::CMainDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Tallowick"));
     setWindowIcon(QIcon(QStringLiteral(":/tallowick.png")));
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    setSizeGripEnabled(false);
 
     auto* menu_bar = new QMenuBar(this);
     QMenu* file = menu_bar->addMenu(QStringLiteral("File"));
