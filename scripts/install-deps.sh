@@ -8,7 +8,7 @@ packages=(
     libsqlite3-dev sqlite3 libboost-dev libboost-regex-dev libhtmlcxx-dev
     libcurl4-openssl-dev ca-certificates qt6-base-dev libgl-dev
     googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth x11-utils
 )
 
 missing=()
