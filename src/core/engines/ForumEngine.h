@@ -58,8 +58,13 @@ protected:
     // stop was seen.
     bool Pause(int seconds);
     // Link search: the first link of the page whose absolute URL contains one of the
-    // patterns (case-sensitive); leaves the link cursor on it.
-    bool FindLink(const std::vector<std::wstring>& patterns);
+    // patterns (case-sensitive) and none of the excluded ones; leaves the link cursor on it.
+    bool FindLink(const std::vector<std::wstring>& patterns,
+                  const std::vector<std::wstring>& excluded = {});
+    // Appends a section unless its address is already listed: board indexes often link
+    // the same section twice (its title and a "last post in" link).
+    static void AddSection(SectionList& sections, const std::wstring& url,
+                           const std::wstring& title);
     // The result of a post: follows one META refresh (failure: 9), then looks for the
     // reply link; 0 with topicUrl set to the page reached, else 9.
     ResultCode CheckPostResult(const std::wstring& replyPattern, std::wstring& topicUrl);

@@ -1,12 +1,15 @@
 #include "web/UrlResolver.h"
 
+#include <string_view>
+
 #include "text/Unicode.h"
 
 namespace twk {
 namespace {
 
 struct UrlParts {
-    std::wstring scheme;  // empty when the reference has none
+    bool has_scheme = false;
+    std::wstring scheme;
     bool has_authority = false;
     std::wstring authority;
     std::wstring path;
@@ -20,41 +23,39 @@ bool IsAsciiLetter(wchar_t c) {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
 }
 
-bool IsValidScheme(std::wstring_view scheme) {
-    if (scheme.empty() || !IsAsciiLetter(scheme[0])) {
-        return false;
-    }
-    for (wchar_t c : scheme) {
-        if (!IsAsciiLetter(c) && !(c >= L'0' && c <= L'9') && c != L'+' && c != L'-' && c != L'.') {
-            return false;
-        }
-    }
-    return true;
+bool IsSchemeCharacter(wchar_t c) {
+    return IsAsciiLetter(c) || (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
 }
 
-std::wstring LowerAscii(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'A' && c <= L'Z') {
-            c = c - L'A' + L'a';
+// Length of the scheme at the start of text (without its colon); 0 when there is none.
+size_t SchemeLength(std::wstring_view text) {
+    size_t colon = text.find_first_of(L":/?#");
+    if (colon == std::wstring_view::npos || colon == 0 || text[colon] != L':' ||
+        !IsAsciiLetter(text[0])) {
+        return 0;
+    }
+    for (size_t i = 1; i < colon; ++i) {
+        if (!IsSchemeCharacter(text[i])) {
+            return 0;
         }
     }
-    return text;
+    return colon;
 }
 
-// Browsers drop tabs and line breaks anywhere in a URL and blanks around it; pages and
-// servers rely on that (an href split over two lines, a Location with a trailing blank).
-std::wstring CleanUp(std::wstring_view text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && text[first] <= L' ') {
-        ++first;
+// Browsers ignore blanks around an address and tabs and line breaks inside it; pages and
+// servers rely on that ("href=\" ./viewtopic.php?t=1\n\"").
+std::wstring Clean(const std::wstring& text) {
+    size_t start = 0;
+    size_t end = text.size();
+    while (start < end && text[start] <= L' ') {
+        ++start;
     }
-    while (last > first && text[last - 1] <= L' ') {
-        --last;
+    while (end > start && text[end - 1] <= L' ') {
+        --end;
     }
     std::wstring out;
-    out.reserve(last - first);
-    for (size_t i = first; i < last; ++i) {
+    out.reserve(end - start);
+    for (size_t i = start; i < end; ++i) {
         if (text[i] != L'\t' && text[i] != L'\r' && text[i] != L'\n') {
             out += text[i];
         }
@@ -62,89 +63,76 @@ std::wstring CleanUp(std::wstring_view text) {
     return out;
 }
 
-// Splits a reference with the regular expression of RFC 3986 appendix B; a candidate
-// scheme with characters a scheme cannot have makes the whole text a relative path.
-UrlParts Split(const std::wstring& text) {
+// Splits as RFC 3986 appendix B does, with the scheme checked for its syntax so that a
+// relative path with a colon in it ("a b:c") is not taken for a scheme.
+UrlParts Split(std::wstring_view text) {
     UrlParts parts;
-    size_t pos = 0;
-    size_t colon = text.find_first_of(L":/?#");
-    if (colon != std::wstring::npos && text[colon] == L':' &&
-        IsValidScheme(std::wstring_view(text).substr(0, colon))) {
-        parts.scheme = text.substr(0, colon);
-        pos = colon + 1;
+    size_t scheme = SchemeLength(text);
+    if (scheme > 0) {
+        parts.has_scheme = true;
+        parts.scheme = std::wstring(text.substr(0, scheme));
+        text.remove_prefix(scheme + 1);
     }
-    if (text.compare(pos, 2, L"//") == 0) {
+    if (text.substr(0, 2) == L"//") {
+        text.remove_prefix(2);
+        size_t end = text.find_first_of(L"/?#");
         parts.has_authority = true;
-        size_t end = text.find_first_of(L"/?#", pos + 2);
-        if (end == std::wstring::npos) {
-            end = text.size();
-        }
-        parts.authority = text.substr(pos + 2, end - pos - 2);
-        pos = end;
+        parts.authority = std::wstring(text.substr(0, end));
+        text.remove_prefix(end == std::wstring_view::npos ? text.size() : end);
     }
-    size_t pathEnd = text.find_first_of(L"?#", pos);
-    if (pathEnd == std::wstring::npos) {
-        pathEnd = text.size();
-    }
-    parts.path = text.substr(pos, pathEnd - pos);
-    pos = pathEnd;
-    if (pos < text.size() && text[pos] == L'?') {
-        size_t end = text.find(L'#', pos);
-        if (end == std::wstring::npos) {
-            end = text.size();
-        }
-        parts.has_query = true;
-        parts.query = text.substr(pos + 1, end - pos - 1);
-        pos = end;
-    }
-    if (pos < text.size() && text[pos] == L'#') {
+    size_t hash = text.find(L'#');
+    if (hash != std::wstring_view::npos) {
         parts.has_fragment = true;
-        parts.fragment = text.substr(pos + 1);
+        parts.fragment = std::wstring(text.substr(hash + 1));
+        text = text.substr(0, hash);
     }
+    size_t question = text.find(L'?');
+    if (question != std::wstring_view::npos) {
+        parts.has_query = true;
+        parts.query = std::wstring(text.substr(question + 1));
+        text = text.substr(0, question);
+    }
+    parts.path = std::wstring(text);
     return parts;
 }
 
-void RemoveLastSegment(std::wstring& output) {
-    size_t slash = output.rfind(L'/');
-    output.erase(slash == std::wstring::npos ? 0 : slash);
-}
-
-std::wstring RemoveDotSegments(const std::wstring& path) {
-    std::wstring input = path;
+// RFC 3986 section 5.2.4.
+std::wstring RemoveDotSegments(std::wstring_view input) {
     std::wstring output;
-    auto startsWith = [&input](std::wstring_view prefix) {
-        return std::wstring_view(input).substr(0, prefix.size()) == prefix;
+    auto drop_last_segment = [&output] {
+        size_t slash = output.rfind(L'/');
+        output.erase(slash == std::wstring::npos ? 0 : slash);
     };
     while (!input.empty()) {
-        if (startsWith(L"../")) {
-            input.erase(0, 3);
-        } else if (startsWith(L"./")) {
-            input.erase(0, 2);
-        } else if (startsWith(L"/./")) {
-            input.erase(0, 2);
+        if (input.substr(0, 3) == L"../") {
+            input.remove_prefix(3);
+        } else if (input.substr(0, 2) == L"./") {
+            input.remove_prefix(2);
+        } else if (input.substr(0, 3) == L"/./") {
+            input.remove_prefix(2);
         } else if (input == L"/.") {
             input = L"/";
-        } else if (startsWith(L"/../")) {
-            input.erase(0, 3);
-            RemoveLastSegment(output);
+        } else if (input.substr(0, 4) == L"/../") {
+            input.remove_prefix(3);
+            drop_last_segment();
         } else if (input == L"/..") {
             input = L"/";
-            RemoveLastSegment(output);
+            drop_last_segment();
         } else if (input == L"." || input == L"..") {
-            input.clear();
+            input = {};
         } else {
-            size_t end = input.find(L'/', 1);
-            if (end == std::wstring::npos) {
-                end = input.size();
+            size_t next = input.find(L'/', 1);
+            if (next == std::wstring_view::npos) {
+                next = input.size();
             }
-            output.append(input, 0, end);
-            input.erase(0, end);
+            output.append(input.substr(0, next));
+            input.remove_prefix(next);
         }
     }
     return output;
 }
 
-std::wstring MergePaths(const UrlParts& base, const std::wstring& relativePath) {
+std::wstring Merge(const UrlParts& base, const std::wstring& relativePath) {
     if (base.has_authority && base.path.empty()) {
         return L"/" + relativePath;
     }
@@ -155,99 +143,93 @@ std::wstring MergePaths(const UrlParts& base, const std::wstring& relativePath) 
     return base.path.substr(0, slash + 1) + relativePath;
 }
 
-bool IsHexDigit(wchar_t c) {
-    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
-}
-
 bool MustEscape(wchar_t c) {
-    return c <= L' ' || c >= 0x7F || c == L'"' || c == L'<' || c == L'>' || c == L'\\' ||
-           c == L'^' || c == L'`' || c == L'{' || c == L'|' || c == L'}';
+    if (c <= L' ' || c >= 0x7F) {
+        return true;
+    }
+    return std::wstring_view(L"\"<>\\^`{|}").find(c) != std::wstring_view::npos;
 }
 
 std::wstring Escape(const std::wstring& text) {
-    static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
     std::wstring out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        wchar_t c = text[i];
-        bool startsEscape =
-            c == L'%' && i + 2 < text.size() && IsHexDigit(text[i + 1]) && IsHexDigit(text[i + 2]);
-        if (!MustEscape(c) && (c != L'%' || startsEscape)) {
+    for (wchar_t c : text) {
+        if (!MustEscape(c)) {
             out += c;
             continue;
         }
-        // Where wchar_t is 16 bits a character may take two units; escape them together.
-        size_t units = 1;
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            units = 2;
-        }
-        for (unsigned char byte : WideToUtf8(std::wstring_view(text).substr(i, units))) {
+        for (unsigned char byte : WideToUtf8(std::wstring_view(&c, 1))) {
             out += L'%';
             out += kHex[byte >> 4];
             out += kHex[byte & 0x0F];
         }
-        i += units - 1;
     }
     return out;
 }
 
-std::wstring Join(const UrlParts& parts, bool escape) {
-    std::wstring url = LowerAscii(parts.scheme) + L":";
-    if (parts.has_authority) {
-        url += L"//" + parts.authority;
+std::wstring Compose(const UrlParts& parts, bool escape) {
+    auto piece = [escape](const std::wstring& text) { return escape ? Escape(text) : text; };
+    std::wstring out;
+    if (parts.has_scheme) {
+        out += parts.scheme + L":";
     }
-    url += escape ? Escape(parts.path) : parts.path;
+    if (parts.has_authority) {
+        out += L"//" + parts.authority;
+    }
+    out += piece(parts.path);
     if (parts.has_query) {
-        url += L"?" + (escape ? Escape(parts.query) : parts.query);
+        out += L"?" + piece(parts.query);
     }
     if (parts.has_fragment) {
-        url += L"#" + (escape ? Escape(parts.fragment) : parts.fragment);
+        out += L"#" + piece(parts.fragment);
     }
-    return url;
+    return out;
 }
 
 }  // namespace
 
-std::wstring ResolveUrl(std::wstring_view base, std::wstring_view reference, bool escape) {
-    UrlParts from = Split(CleanUp(base));
-    if (from.scheme.empty()) {
+bool HasUrlScheme(const std::wstring& text) {
+    return SchemeLength(Clean(text)) > 0;
+}
+
+std::wstring ResolveReference(const std::wstring& base, const std::wstring& relative, bool escape) {
+    UrlParts reference = Split(Clean(relative));
+    UrlParts target;
+    if (reference.has_scheme) {
+        target = reference;
+        target.path = RemoveDotSegments(reference.path);
+        return Compose(target, escape);
+    }
+    UrlParts origin = Split(Clean(base));
+    if (!origin.has_scheme) {
         return {};
     }
-    UrlParts ref = Split(CleanUp(reference));
-    if (!ref.scheme.empty() && LowerAscii(ref.scheme) == LowerAscii(from.scheme)) {
-        ref.scheme.clear();
-    }
-
-    UrlParts target;
-    if (!ref.scheme.empty()) {
-        target = ref;
-    } else if (ref.has_authority) {
-        target = ref;
-        target.scheme = from.scheme;
+    target.has_scheme = true;
+    target.scheme = origin.scheme;
+    if (reference.has_authority) {
+        target.has_authority = true;
+        target.authority = reference.authority;
+        target.path = RemoveDotSegments(reference.path);
+        target.has_query = reference.has_query;
+        target.query = reference.query;
     } else {
-        target.scheme = from.scheme;
-        target.has_authority = from.has_authority;
-        target.authority = from.authority;
-        if (ref.path.empty()) {
-            target.path = from.path;
-            target.has_query = ref.has_query || from.has_query;
-            target.query = ref.has_query ? ref.query : from.query;
+        target.has_authority = origin.has_authority;
+        target.authority = origin.authority;
+        if (reference.path.empty()) {
+            target.path = origin.path;
+            target.has_query = reference.has_query || origin.has_query;
+            target.query = reference.has_query ? reference.query : origin.query;
         } else {
-            target.path = ref.path[0] == L'/' ? ref.path : MergePaths(from, ref.path);
-            target.has_query = ref.has_query;
-            target.query = ref.query;
+            target.path = RemoveDotSegments(
+                reference.path.front() == L'/' ? reference.path : Merge(origin, reference.path));
+            target.has_query = reference.has_query;
+            target.query = reference.query;
         }
-        target.has_fragment = ref.has_fragment;
-        target.fragment = ref.fragment;
     }
-    target.path = RemoveDotSegments(target.path);
-
-    std::wstring scheme = LowerAscii(target.scheme);
-    if (target.has_authority && target.path.empty() && (scheme == L"http" || scheme == L"https")) {
-        target.path = L"/";
-    }
-    return Join(target, escape);
+    target.has_fragment = reference.has_fragment;
+    target.fragment = reference.fragment;
+    return Compose(target, escape);
 }
 
 }  // namespace twk

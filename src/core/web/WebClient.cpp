@@ -75,10 +75,14 @@ std::wstring StatusTextOf(std::string_view headers) {
 // The URL as libcurl gets it: escaped, without dot segments, http or https with a host.
 // Empty when it cannot be split, which fails a request before anything is sent.
 std::string RequestUrl(const std::wstring& url) {
-    std::wstring canonical = ResolveUrl(url, L"", true);
-    size_t authority = canonical.rfind(L"http://", 0) == 0    ? 7
-                       : canonical.rfind(L"https://", 0) == 0 ? 8
-                                                              : 0;
+    std::wstring canonical = ResolveReference(L"", url, true);
+    std::wstring scheme = canonical.substr(0, 8);
+    for (wchar_t& c : scheme) {
+        c = (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
+    }
+    size_t authority = scheme.rfind(L"http://", 0) == 0    ? 7
+                       : scheme.rfind(L"https://", 0) == 0 ? 8
+                                                           : 0;
     // libcurl would take "http:///path" as the host "path".
     if (authority == 0 || authority == canonical.size() ||
         std::wstring_view(L"/?#").find(canonical[authority]) != std::wstring_view::npos) {
@@ -577,7 +581,7 @@ std::wstring CombineUrl(const std::wstring& base, const std::wstring& relative) 
     if (relative.empty()) {
         return base;
     }
-    return ResolveUrl(base, relative, true);
+    return ResolveReference(base, relative, true);
 }
 
 }  // namespace twk

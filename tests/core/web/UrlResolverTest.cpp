@@ -1,71 +1,100 @@
 #include <gtest/gtest.h>
 
 #include "web/UrlResolver.h"
-#include "web/WebClient.h"
 
 namespace twk {
 namespace {
 
-struct CombineRow {
-    const wchar_t* base;
+struct Case {
     const wchar_t* relative;
-    const wchar_t* expected;
+    const wchar_t* resolved;
 };
 
-TEST(UrlResolverTest, CombineUrlResolvesAndEscapes) {
-    const wchar_t* base = L"http://a/b/c/d;p?q";
-    const CombineRow rows[] = {
-        // RFC 3986 section 5.4.
-        {base, L"g", L"http://a/b/c/g"},
-        {base, L"./g", L"http://a/b/c/g"},
-        {base, L"g/", L"http://a/b/c/g/"},
-        {base, L"/g", L"http://a/g"},
-        {base, L"//g", L"http://g/"},
-        {base, L"?y", L"http://a/b/c/d;p?y"},
-        {base, L"g?y", L"http://a/b/c/g?y"},
-        {base, L"#s", L"http://a/b/c/d;p?q#s"},
-        {base, L";x", L"http://a/b/c/;x"},
-        {base, L".", L"http://a/b/c/"},
-        {base, L"..", L"http://a/b/"},
-        {base, L"../g", L"http://a/b/g"},
-        {base, L"../..", L"http://a/"},
-        {base, L"../../../../g", L"http://a/g"},
-        {base, L"/./g", L"http://a/g"},
-        {base, L"g/../h", L"http://a/b/c/h"},
-        {base, L"g;x=1/../y", L"http://a/b/c/y"},
-        {base, L"g..", L"http://a/b/c/g.."},
-        {base, L"http:g", L"http://a/b/c/g"},
-        // Redirect targets as forums send them.
-        {L"http://forum.test/dir/sub/page.php", L"../a.php", L"http://forum.test/dir/a.php"},
-        {L"http://forum.test/dir/page.php", L"/index.php?x=1", L"http://forum.test/index.php?x=1"},
-        {L"http://forum.test", L"index.php", L"http://forum.test/index.php"},
-        {L"http://forum.test/a", L"HTTPS://Other.test/x", L"https://Other.test/x"},
-        {L"http://forum.test/a", L" /b.php \r\n", L"http://forum.test/b.php"},
-        {L"http://forum.test/a", L"javascript:void(0)", L"javascript:void(0)"},
-        // Unsafe characters are escaped, non-ASCII as UTF-8; escapes are kept.
-        {L"http://forum.test/", L"a b.php?q=x y", L"http://forum.test/a%20b.php?q=x%20y"},
-        {L"http://forum.test/", L"тема?т=1",
-         L"http://forum.test/%D1%82%D0%B5%D0%BC%D0%B0?%D1%82=1"},
-        {L"http://forum.test/", L"a%20b?p=100%", L"http://forum.test/a%20b?p=100%25"},
-        {L"http://forum.test/", L"a\"<>{|}^`\\", L"http://forum.test/a%22%3C%3E%7B%7C%7D%5E%60%5C"},
-        // An empty relative part gives the base unchanged; a base that is not absolute
-        // cannot be combined.
-        {L"http://forum.test/a b", L"", L"http://forum.test/a b"},
-        {L"index.php", L"a.php", L""},
-        {L"", L"a.php", L""},
+// The reference resolution examples of RFC 3986 section 5.4, normal and abnormal.
+TEST(UrlResolverTest, Rfc3986Examples) {
+    const std::wstring base = L"http://a/b/c/d;p?q";
+    const Case cases[] = {
+        {L"g:h", L"g:h"},
+        {L"g", L"http://a/b/c/g"},
+        {L"./g", L"http://a/b/c/g"},
+        {L"g/", L"http://a/b/c/g/"},
+        {L"/g", L"http://a/g"},
+        {L"//g", L"http://g"},
+        {L"?y", L"http://a/b/c/d;p?y"},
+        {L"g?y", L"http://a/b/c/g?y"},
+        {L"#s", L"http://a/b/c/d;p?q#s"},
+        {L"g#s", L"http://a/b/c/g#s"},
+        {L"g?y#s", L"http://a/b/c/g?y#s"},
+        {L";x", L"http://a/b/c/;x"},
+        {L"g;x?y#s", L"http://a/b/c/g;x?y#s"},
+        {L"", L"http://a/b/c/d;p?q"},
+        {L".", L"http://a/b/c/"},
+        {L"./", L"http://a/b/c/"},
+        {L"..", L"http://a/b/"},
+        {L"../g", L"http://a/b/g"},
+        {L"../..", L"http://a/"},
+        {L"../../g", L"http://a/g"},
+        {L"../../../g", L"http://a/g"},
+        {L"../../../../g", L"http://a/g"},
+        {L"/./g", L"http://a/g"},
+        {L"/../g", L"http://a/g"},
+        {L"g.", L"http://a/b/c/g."},
+        {L".g", L"http://a/b/c/.g"},
+        {L"g..", L"http://a/b/c/g.."},
+        {L"..g", L"http://a/b/c/..g"},
+        {L"./../g", L"http://a/b/g"},
+        {L"./g/.", L"http://a/b/c/g/"},
+        {L"g/./h", L"http://a/b/c/g/h"},
+        {L"g/../h", L"http://a/b/c/h"},
+        {L"g;x=1/./y", L"http://a/b/c/g;x=1/y"},
+        {L"g;x=1/../y", L"http://a/b/c/y"},
+        {L"g?y/./x", L"http://a/b/c/g?y/./x"},
+        {L"g?y/../x", L"http://a/b/c/g?y/../x"},
+        {L"g#s/../x", L"http://a/b/c/g#s/../x"},
+        {L"http:g", L"http:g"},
     };
-    for (const CombineRow& row : rows) {
-        EXPECT_EQ(CombineUrl(row.base, row.relative), row.expected)
-            << "base " << testing::PrintToString(std::wstring(row.base)) << " relative "
-            << testing::PrintToString(std::wstring(row.relative));
+    for (const Case& c : cases) {
+        EXPECT_EQ(ResolveReference(base, c.relative, false), c.resolved) << c.relative;
+        EXPECT_EQ(ResolveReference(base, c.relative, true), c.resolved) << c.relative;
     }
 }
 
-TEST(UrlResolverTest, WithoutEscapingTextIsKept) {
-    EXPECT_EQ(ResolveUrl(L"http://forum.test/f/", L"../тема a.php?x=%zz", false),
-              L"http://forum.test/тема a.php?x=%zz");
-    EXPECT_EQ(ResolveUrl(L"http://forum.test/f/", L"", false), L"http://forum.test/f/");
-    EXPECT_EQ(ResolveUrl(L"http://forum.test/f/#top", L"", false), L"http://forum.test/f/");
+TEST(UrlResolverTest, EscapingIsAChoice) {
+    const std::wstring base = L"https://forum.test/board/index.php?sid=1";
+    const std::wstring relative = L"./search.php?q=a b&w=\u00FC\u0416%20#x y";
+    EXPECT_EQ(ResolveReference(base, relative, false),
+              L"https://forum.test/board/search.php?q=a b&w=\u00FC\u0416%20#x y");
+    EXPECT_EQ(ResolveReference(base, relative, true),
+              L"https://forum.test/board/search.php?q=a%20b&w=%C3%BC%D0%96%20#x%20y");
+    EXPECT_EQ(ResolveReference(base, L"/a<b>|\"c\"", true),
+              L"https://forum.test/a%3Cb%3E%7C%22c%22");
+}
+
+TEST(UrlResolverTest, OddReferences) {
+    const std::wstring base = L"http://forum.test/board/index.php";
+    const Case cases[] = {
+        // Blanks around and line breaks inside an address are not part of it.
+        {L"  ./viewforum.php?f=2\n&sid=1 ", L"http://forum.test/board/viewforum.php?f=2&sid=1"},
+        // Not a scheme: a space before the colon makes it a relative path.
+        {L"a b:c", L"http://forum.test/board/a b:c"},
+        {L"HTTPS://Other.test/x/../y", L"HTTPS://Other.test/y"},
+        {L"javascript:void(0)", L"javascript:void(0)"},
+        {L"mailto:admin@forum.test", L"mailto:admin@forum.test"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ResolveReference(base, c.relative, false), c.resolved) << c.relative;
+    }
+    EXPECT_EQ(ResolveReference(L"http://forum.test", L"a.php", false), L"http://forum.test/a.php");
+}
+
+TEST(UrlResolverTest, NoAbsoluteBaseCannotCombine) {
+    EXPECT_EQ(ResolveReference(L"", L"a.php", false), L"");
+    EXPECT_EQ(ResolveReference(L"/board/", L"a.php", false), L"");
+    EXPECT_EQ(ResolveReference(L"", L"http://forum.test/./a.php", false),
+              L"http://forum.test/a.php");
+    EXPECT_TRUE(HasUrlScheme(L"http://x"));
+    EXPECT_FALSE(HasUrlScheme(L"/board/"));
+    EXPECT_FALSE(HasUrlScheme(L"1http://x"));
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "engines/ForumEngine.h"
+
+namespace twk {
+
+// The engine for forums whose script is "vBulletin".
+class VBulletinEngine : public ForumEngine {
+public:
+    ResultCode SignIn(const std::wstring& login, const std::wstring& password,
+                      std::wstring& forumTitle) override;
+    ResultCode ReadSections(SectionList& sections) override;
+    ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
+                         std::wstring& topicUrl) override;
+
+private:
+    bool IsSignedIn();
+    bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
+    bool FindNewTopicLink();
+};
+
+}  // namespace twk

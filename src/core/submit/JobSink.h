@@ -1,0 +1,17 @@
+#pragma once
+
+namespace twk {
+
+// Where a job reports. Called on the job's worker thread, so an implementation only
+// hands the report over to the thread that owns the job (the GUI posts Qt events, the
+// command-line tool queues them) and never touches the job's owner directly.
+class JobSink {
+public:
+    virtual ~JobSink() = default;
+    // textId: the string id of the step about to run (114, 116, 117 or 120).
+    virtual void JobStatus(int slot, int textId) = 0;
+    // Once per run, after the work and the log, with the job's result code.
+    virtual void JobDone(int slot, int code) = 0;
+};
+
+}  // namespace twk

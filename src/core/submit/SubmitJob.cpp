@@ -1,0 +1,129 @@
+#include "submit/SubmitJob.h"
+
+#include <system_error>
+
+#include "submit/SubmitLog.h"
+#include "text/StringTable.h"
+
+namespace twk {
+namespace {
+
+void PostStatus(SubmitJob& job, int textId) {
+    if (job.sink != nullptr) {
+        job.sink->JobStatus(job.slot, textId);
+    }
+}
+
+}  // namespace
+
+SubmitJob::~SubmitJob() {
+    StopJob(*this);
+}
+
+void PrepareJob(SubmitJob& job, JobSink* sink, int slot, const ConnectionOptions& connection) {
+    job.slot = slot;
+    job.sink = sink;
+    job.forum_page_title.clear();
+    job.topic_url.clear();
+    job.failure_text.clear();
+    job.sections.clear();
+    job.connection = connection;
+    std::lock_guard<std::mutex> guard(job.lock);
+    job.stop_requested = false;
+}
+
+bool StartJob(SubmitJob& job, JobWork work) {
+    job.work = work;
+    try {
+        job.worker = std::thread(JobThreadMain, std::ref(job));
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void JobThreadMain(SubmitJob& job) {
+    ForumEngine* engine = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(job.lock);
+        job.active_engine = CreateEngine(job.forum_copy.engine);
+        engine = job.active_engine.get();
+        if (engine != nullptr) {
+            if (job.sleeper != nullptr) {
+                engine->SetSleeper(*job.sleeper);
+            }
+            if (job.stop_requested) {
+                engine->stop_requested = true;
+            }
+        }
+    }
+    ResultCode code = kNotScript;
+    if (engine != nullptr) {
+        ApplyConnectionOptions(job.connection, engine->web);
+        code = job.work(job);
+        WriteSubmitLog(job.forum_copy.forum_id, *engine, job.message_copy.message_id);
+        job.failure_text = engine->failure_text;
+    }
+    if (job.sink != nullptr) {
+        job.sink->JobDone(job.slot, code);
+    }
+    std::lock_guard<std::mutex> guard(job.lock);
+    job.active_engine.reset();
+}
+
+ResultCode RunSubmit(SubmitJob& job) {
+    ForumEngine& engine = *job.active_engine;
+    PostStatus(job, kIdsSendingLogin);
+    engine.SetBaseUrl(job.forum_copy.main_url);
+    ResultCode code =
+        engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
+    if (code != kOk) {
+        return code;
+    }
+    PostStatus(job, kIdsOpeningForum);
+    code = engine.OpenSection(job.forum_copy.forum_key);
+    if (code != kOk) {
+        return code;
+    }
+    PostStatus(job, kIdsSendingMessage);
+    job.topic_subject = job.message_copy.subject;
+    job.topic_body = job.message_copy.msg;
+    return engine.PostTopic(job.topic_subject, job.topic_body, job.topic_url);
+}
+
+ResultCode RunScan(SubmitJob& job) {
+    ForumEngine& engine = *job.active_engine;
+    PostStatus(job, kIdsOpeningForum);
+    engine.SetBaseUrl(job.forum_copy.main_url);
+    PostStatus(job, kIdsSendingLogin);
+    ResultCode code =
+        engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
+    if (code != kOk) {
+        return code;
+    }
+    PostStatus(job, kIdsReadingForumList);
+    return engine.ReadSections(job.sections);
+}
+
+void StopJob(SubmitJob& job) {
+    if (!job.worker.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(job.lock);
+        job.stop_requested = true;
+        if (job.active_engine) {
+            job.active_engine->stop_requested = true;
+            job.active_engine->web.Abort();
+        }
+    }
+    job.worker.join();
+}
+
+void WaitForJob(SubmitJob& job) {
+    if (job.worker.joinable()) {
+        job.worker.join();
+    }
+}
+
+}  // namespace twk

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engines/ForumEngine.h"
+#include "storage/Records.h"
+#include "submit/JobSink.h"
+
+namespace twk {
+
+class SubmitJob;
+using JobWork = ResultCode (*)(SubmitJob& job);
+
+// One unit of work against one forum on a worker thread of its own: a submission
+// (RunSubmit) or a section scan (RunScan). The job copies what it needs so that the
+// worker never touches the owner's data. Owned by a submit manager slot or the scanning
+// dialog; can run many times. Destroying it stops and waits for a running worker.
+class SubmitJob {
+public:
+    SubmitJob() = default;
+    ~SubmitJob();
+    SubmitJob(const SubmitJob&) = delete;
+    SubmitJob& operator=(const SubmitJob&) = delete;
+
+    ForumRecord forum_copy;
+    SectionList sections;
+    std::wstring forum_page_title;
+    std::wstring topic_url;
+    MessageRecord message_copy;
+    std::thread worker;
+    JobSink* sink = nullptr;  // null: nothing is reported
+    int slot = 0;
+    std::wstring topic_subject;
+    std::wstring topic_body;
+    std::unique_ptr<ForumEngine> active_engine;  // guarded by lock
+    std::mutex lock;
+    JobWork work = nullptr;
+    std::wstring failure_text;
+    ConnectionOptions connection;
+    // The engines' pauses sleep through this; null means real sleeps.
+    Sleeper* sleeper = nullptr;
+    // Set by StopJob; a stop that arrives before the engine exists reaches it when it is
+    // created. Guarded by lock.
+    bool stop_requested = false;
+};
+
+// Readies a job for a run: slot, sink and connection options; clears the outputs.
+// The owner copies the forum (and for a submission the message) into the job first.
+void PrepareJob(SubmitJob& job, JobSink* sink, int slot, const ConnectionOptions& connection);
+
+// Starts JobThreadMain on a new thread with the given work. False when the thread cannot
+// be started; nothing is then reported.
+bool StartJob(SubmitJob& job, JobWork work);
+
+// The worker thread: creates the engine, runs the work, writes the log and reports the
+// result. A forum whose script names no engine ends with 6.
+void JobThreadMain(SubmitJob& job);
+
+// Sign in, open the section, post the topic.
+ResultCode RunSubmit(SubmitJob& job);
+// Sign in and read the sections.
+ResultCode RunScan(SubmitJob& job);
+
+// Asks a running job to stop (its engine's stop flag, an abort of the request in
+// progress) and waits for its thread. Returns at once for an idle job.
+void StopJob(SubmitJob& job);
+
+// Waits for a job's thread after it reported; the job is then idle.
+void WaitForJob(SubmitJob& job);
+
+}  // namespace twk

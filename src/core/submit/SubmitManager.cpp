@@ -1,0 +1,402 @@
+#include "submit/SubmitManager.h"
+
+#include <algorithm>
+#include <ctime>
+#include <unordered_set>
+
+#include "storage/Database.h"
+#include "storage/Tables.h"
+#include "submit/ResultText.h"
+#include "text/StringTable.h"
+
+namespace twk {
+namespace {
+
+bool ForumStillStored(int32_t forumId) {
+    ForumList found;
+    return ListForums(L"[forum_id]=" + std::to_wstring(forumId), found) == 0 && !found.empty();
+}
+
+}  // namespace
+
+SubmitManager::SubmitManager(JobSink& sink) : sink_(sink) {
+    slots_.reserve(kMaxSlots);
+    for (int i = 0; i < kMaxSlots; ++i) {
+        slots_.push_back(std::make_unique<Slot>());
+    }
+}
+
+SubmitManager::~SubmitManager() {
+    for (auto& slot : slots_) {
+        StopJob(slot->job);
+    }
+}
+
+void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
+    bool changed = profileId != profile_id_ || message.message_id != message_.message_id;
+    if (running_jobs_ > 0 && changed) {
+        // The run belongs to the lists it started from; it finishes what it took.
+        halt_requested_ = true;
+    }
+    profile_id_ = profileId;
+    message_ = message;
+    forums_.LoadForProfile(profileId);
+    results_.LoadForMessage(message.message_id);
+    status_.clear();
+    // Jobs still working for the message now shown keep their rows marked as running.
+    for (auto& slot : slots_) {
+        const SubmitJob& job = slot->job;
+        if (slot->busy && job.message_copy.message_id == message_.message_id) {
+            SubmitRecord placeholder;
+            placeholder.forum_id = job.forum_copy.forum_id;
+            placeholder.message_id = message_.message_id;
+            results_.push_back(placeholder);
+        }
+    }
+    RebuildIndexes();
+    NotifyState();
+}
+
+void SubmitManager::RebuildIndexes() {
+    forum_index_.clear();
+    result_index_.clear();
+    forum_index_.reserve(forums_.size());
+    result_index_.reserve(results_.size());
+    for (size_t i = 0; i < forums_.size(); ++i) {
+        forum_index_.emplace(forums_[i].forum_id, i);
+    }
+    done_count_ = 0;
+    pending_count_ = 0;
+    for (size_t i = 0; i < results_.size(); ++i) {
+        if (!result_index_.emplace(results_[i].forum_id, i).second) {
+            continue;
+        }
+        if (results_[i].result == kPending) {
+            ++pending_count_;
+        } else if (forum_index_.count(results_[i].forum_id) != 0) {
+            ++done_count_;
+        }
+    }
+    next_candidate_ = 0;
+}
+
+const ForumRecord* SubmitManager::FindForum(int32_t forumId) const {
+    auto it = forum_index_.find(forumId);
+    return it == forum_index_.end() ? nullptr : &forums_[it->second];
+}
+
+const SubmitRecord* SubmitManager::FindResult(int32_t forumId) const {
+    auto it = result_index_.find(forumId);
+    return it == result_index_.end() ? nullptr : &results_[it->second];
+}
+
+int SubmitManager::StatusOf(int32_t forumId) const {
+    auto it = status_.find(forumId);
+    return it == status_.end() ? 0 : it->second;
+}
+
+std::wstring SubmitManager::ResultCellText(int32_t forumId) const {
+    const SubmitRecord* result = FindResult(forumId);
+    if (result == nullptr) {
+        return {};
+    }
+    if (result->result == kPending) {
+        int status = StatusOf(forumId);
+        return status != 0 ? LoadText(status) : std::wstring();
+    }
+    const ForumRecord* forum = FindForum(forumId);
+    return ResultText(result->result, result->err, forum ? forum->engine : std::wstring());
+}
+
+size_t SubmitManager::FirstForumWithoutResult() const {
+    while (next_candidate_ < forums_.size() &&
+           result_index_.count(forums_[next_candidate_].forum_id) != 0) {
+        ++next_candidate_;
+    }
+    return next_candidate_;
+}
+
+void SubmitManager::StartRun() {
+    if (running_jobs_ > 0) {
+        return;
+    }
+    LoadConnectionOptions(run_connection_, profile_id_);
+    int count = GetOptionInt(OptThreadCount, profile_id_, 10);
+    count = std::min(count, kMaxSlots);
+    halt_requested_ = false;
+    for (int slot = 0; slot < count; ++slot) {
+        if (!StartNextJob(slot)) {
+            break;
+        }
+    }
+    NotifyState();
+}
+
+void SubmitManager::StopRun() {
+    halt_requested_ = true;
+    NotifyState();
+}
+
+void SubmitManager::AbortRun() {
+    halt_requested_ = true;
+    std::unordered_set<int32_t> unfinished;
+    for (auto& slot : slots_) {
+        if (!slot->busy) {
+            continue;
+        }
+        StopJob(slot->job);
+        slot->busy = false;
+        --running_jobs_;
+        status_.erase(slot->job.forum_copy.forum_id);
+        if (slot->job.message_copy.message_id == message_.message_id) {
+            unfinished.insert(slot->job.forum_copy.forum_id);
+        }
+    }
+    results_.erase(std::remove_if(results_.begin(), results_.end(),
+                                  [&](const SubmitRecord& r) {
+                                      return r.result == kPending && unfinished.count(r.forum_id);
+                                  }),
+                   results_.end());
+    RebuildIndexes();
+    for (int32_t forum_id : unfinished) {
+        NotifyForum(forum_id);
+    }
+    NotifyState();
+}
+
+bool SubmitManager::StartNextJob(int slotIndex) {
+    if (slotIndex < 0 || slotIndex >= kMaxSlots || slots_[slotIndex]->busy) {
+        return false;
+    }
+    Slot& slot = *slots_[slotIndex];
+    while (!halt_requested_) {
+        size_t next = FirstForumWithoutResult();
+        if (next >= forums_.size()) {
+            return false;
+        }
+        const ForumRecord& forum = forums_[next];
+        SubmitRecord placeholder;
+        placeholder.forum_id = forum.forum_id;
+        placeholder.message_id = message_.message_id;
+        results_.push_back(placeholder);
+        result_index_.emplace(forum.forum_id, results_.size() - 1);
+        ++pending_count_;
+
+        SubmitJob& job = slot.job;
+        job.forum_copy = forum;
+        job.message_copy =
+            MessageRecord{message_.message_id, message_.profile_id, message_.subject, message_.msg};
+        PrepareJob(job, &sink_, slotIndex, run_connection_);
+        job.sleeper = sleeper_;
+        ++running_jobs_;
+        slot.busy = true;
+        if (StartJob(job, RunSubmit)) {
+            NotifyForum(forum.forum_id);
+            return true;
+        }
+        // No thread for this forum: it ends with an unknown error and the run goes on.
+        --running_jobs_;
+        slot.busy = false;
+        RecordResult(slot, kUnknownError);
+    }
+    return false;
+}
+
+void SubmitManager::OnJobDone(int slotIndex, int code) {
+    if (slotIndex < 0 || slotIndex >= kMaxSlots || !slots_[slotIndex]->busy) {
+        return;
+    }
+    Slot& slot = *slots_[slotIndex];
+    --running_jobs_;
+    WaitForJob(slot.job);
+    slot.busy = false;
+    RecordResult(slot, code);
+    StartNextJob(slotIndex);
+    NotifyState();
+}
+
+void SubmitManager::RecordResult(Slot& slot, int code) {
+    const SubmitJob& job = slot.job;
+    const int32_t forum_id = job.forum_copy.forum_id;
+    status_.erase(forum_id);
+
+    SubmitRecord finished;
+    finished.forum_id = forum_id;
+    finished.message_id = job.message_copy.message_id;
+    finished.stime = static_cast<int64_t>(std::time(nullptr));
+    finished.result = code;
+    finished.thread = job.topic_url;
+    finished.err = job.failure_text;
+
+    SubmitRecord* listed = nullptr;
+    if (job.message_copy.message_id == message_.message_id) {
+        auto it = result_index_.find(forum_id);
+        if (it != result_index_.end() && results_[it->second].result == kPending) {
+            listed = &results_[it->second];
+        }
+    }
+    if (listed == nullptr) {
+        // The lists changed under the run (another message or profile, or the forum was
+        // deleted): store the result only when its forum still exists.
+        if (ForumStillStored(forum_id) && InsertSubmit(finished) == 0) {
+            finished.submit_id = LastInsertId();
+        }
+        return;
+    }
+    finished.submit_id = listed->submit_id;
+    *listed = finished;
+    if (InsertSubmit(*listed) == 0 && listed->submit_id == -1) {
+        listed->submit_id = LastInsertId();
+    }
+    --pending_count_;
+    if (forum_index_.count(forum_id) != 0) {
+        ++done_count_;
+    }
+    NotifyForum(forum_id);
+}
+
+void SubmitManager::OnJobStatus(int slotIndex, int textId) {
+    if (slotIndex < 0 || slotIndex >= kMaxSlots || !slots_[slotIndex]->busy) {
+        return;
+    }
+    const SubmitJob& job = slots_[slotIndex]->job;
+    if (job.message_copy.message_id != message_.message_id) {
+        return;
+    }
+    int32_t forum_id = job.forum_copy.forum_id;
+    const SubmitRecord* result = FindResult(forum_id);
+    if (result == nullptr || result->result != kPending) {
+        return;
+    }
+    status_[forum_id] = textId;
+    NotifyForum(forum_id);
+}
+
+bool SubmitManager::CanAddForum() const {
+    return profile_id_ != -1;
+}
+
+bool SubmitManager::CanStart() const {
+    return running_jobs_ <= 0 && message_.message_id != -1 &&
+           FirstForumWithoutResult() < forums_.size();
+}
+
+bool SubmitManager::CanStop() const {
+    return running_jobs_ > 0;
+}
+
+int SubmitManager::ProgressRange() const {
+    return static_cast<int>(forums_.size());
+}
+
+int SubmitManager::ProgressPosition() const {
+    return done_count_;
+}
+
+int SubmitManager::SaveForum(ForumRecord& forum) {
+    if (forum.forum_id == -1) {
+        forum.profile_id = profile_id_;
+    }
+    int stored = twk::SaveForum(forum, true);
+    if (stored == 0 && forum.forum_id == -1) {
+        forum.forum_id = LastInsertId();
+    }
+    auto it = forum.forum_id == -1 ? forum_index_.end() : forum_index_.find(forum.forum_id);
+    if (it != forum_index_.end()) {
+        forums_[it->second] = forum;
+    } else {
+        forums_.push_back(forum);
+        forum_index_.emplace(forum.forum_id, forums_.size() - 1);
+        next_candidate_ = std::min(next_candidate_, forums_.size() - 1);
+    }
+    NotifyForum(forum.forum_id);
+    NotifyState();
+    return stored;
+}
+
+void SubmitManager::DeleteForums(const std::vector<int32_t>& forumIds) {
+    if (forumIds.empty()) {
+        return;
+    }
+    std::unordered_set<int32_t> doomed(forumIds.begin(), forumIds.end());
+    forums_.erase(std::remove_if(forums_.begin(), forums_.end(),
+                                 [&](const ForumRecord& f) { return doomed.count(f.forum_id); }),
+                  forums_.end());
+    // Only the first record of each forum is its result; later duplicates stay.
+    std::unordered_set<int32_t> removed;
+    results_.erase(std::remove_if(results_.begin(), results_.end(),
+                                  [&](const SubmitRecord& r) {
+                                      return doomed.count(r.forum_id) &&
+                                             removed.insert(r.forum_id).second;
+                                  }),
+                   results_.end());
+    twk::DeleteForums(forumIds);
+    RebuildIndexes();
+    NotifyState();
+}
+
+void SubmitManager::Resubmit(const std::vector<int32_t>& forumIds) {
+    std::unordered_set<int32_t> cleared;
+    for (int32_t forum_id : forumIds) {
+        const SubmitRecord* result = FindResult(forum_id);
+        if (result == nullptr || result->result == kPending) {
+            continue;
+        }
+        DeleteSubmit(result->submit_id);
+        cleared.insert(forum_id);
+    }
+    if (cleared.empty()) {
+        return;
+    }
+    std::unordered_set<int32_t> removed;
+    results_.erase(std::remove_if(results_.begin(), results_.end(),
+                                  [&](const SubmitRecord& r) {
+                                      return cleared.count(r.forum_id) &&
+                                             removed.insert(r.forum_id).second;
+                                  }),
+                   results_.end());
+    RebuildIndexes();
+    for (int32_t forum_id : cleared) {
+        NotifyForum(forum_id);
+    }
+    NotifyState();
+}
+
+int SubmitManager::ChangeCredentials(const std::vector<int32_t>& forumIds,
+                                     const std::optional<std::wstring>& login,
+                                     const std::optional<std::wstring>& password) {
+    if (!login && !password) {
+        return 0;
+    }
+    for (int32_t forum_id : forumIds) {
+        auto it = forum_index_.find(forum_id);
+        if (it == forum_index_.end()) {
+            continue;
+        }
+        if (login) {
+            forums_[it->second].login = *login;
+        }
+        if (password) {
+            forums_[it->second].pass = *password;
+        }
+    }
+    int stored = SaveForums(forums_, true);
+    for (int32_t forum_id : forumIds) {
+        NotifyForum(forum_id);
+    }
+    return stored;
+}
+
+void SubmitManager::NotifyForum(int32_t forumId) {
+    if (observer_ != nullptr) {
+        observer_->ForumChanged(forumId);
+    }
+}
+
+void SubmitManager::NotifyState() {
+    if (observer_ != nullptr) {
+        observer_->StateChanged();
+    }
+}
+
+}  // namespace twk

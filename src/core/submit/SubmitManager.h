@@ -1,0 +1,134 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "storage/Records.h"
+#include "submit/JobSink.h"
+#include "submit/SubmitJob.h"
+
+namespace twk {
+
+// Told about what the submit page shows. Called on the thread that owns the manager.
+class SubmitManagerObserver {
+public:
+    virtual ~SubmitManagerObserver() = default;
+    // The result cells (or the status text) of that forum's row changed.
+    virtual void ForumChanged(int32_t forumId) = 0;
+    // Running state, button states or progress changed.
+    virtual void StateChanged() = 0;
+};
+
+// Runs a submission: posts the current message to every forum of the current profile
+// that has no result for it yet, several at a time, one SubmitJob per slot, and stores
+// each result in [submit]. Holds the forum list and the result list that the Submit page
+// shows. Lives on the user-interface thread: every member runs there, including
+// OnJobDone and OnJobStatus, which the owner calls when its JobSink hands over a report.
+class SubmitManager {
+public:
+    // The most jobs that ever run at once; a profile's thread count is capped at it.
+    static constexpr int kMaxSlots = 50;
+
+    explicit SubmitManager(JobSink& sink);
+    // Stops every running job and waits for it; their results are not recorded.
+    ~SubmitManager();
+    SubmitManager(const SubmitManager&) = delete;
+    SubmitManager& operator=(const SubmitManager&) = delete;
+
+    void SetObserver(SubmitManagerObserver* observer) { observer_ = observer; }
+    // The engines' pauses; null means real sleeps. For tests and benchmarks.
+    void SetSleeper(Sleeper* sleeper) { sleeper_ = sleeper; }
+
+    // Loads the profile's forums and the message's results. While jobs run, the run goes
+    // on for the forums it already took, but their results no longer go into these lists
+    // and no new job starts.
+    void Reload(int32_t profileId, const MessageRecord& message);
+
+    int32_t profile_id() const { return profile_id_; }
+    const MessageRecord& message() const { return message_; }
+    const ForumList& forums() const { return forums_; }
+    const SubmitList& results() const { return results_; }
+    const ForumRecord* FindForum(int32_t forumId) const;
+    const SubmitRecord* FindResult(int32_t forumId) const;
+    // The status text id of a forum being worked on (114, 116, 117), or 0.
+    int StatusOf(int32_t forumId) const;
+    // What the Result column shows: the status text while running, else ResultText.
+    std::wstring ResultCellText(int32_t forumId) const;
+
+    int running_jobs() const { return running_jobs_; }
+    bool halt_requested() const { return halt_requested_; }
+    const ConnectionOptions& run_connection() const { return run_connection_; }
+
+    void StartRun();
+    // Keeps new jobs from starting; running jobs finish with their own results.
+    void StopRun();
+    // Stops the running jobs at once and waits for them. Their forums are left without a
+    // result, so that a later run takes them again; reports still queued are ignored.
+    void AbortRun();
+    bool StartNextJob(int slot);
+    void OnJobDone(int slot, int code);
+    void OnJobStatus(int slot, int textId);
+
+    // Button states and the progress bar.
+    bool CanAddForum() const;
+    bool CanStart() const;
+    bool CanStop() const;
+    int ProgressRange() const;
+    int ProgressPosition() const;
+
+    // Forum list edits. SaveForum adds a forum with id -1 (and gives it its id) or replaces
+    // a listed one; returns the storage result.
+    int SaveForum(ForumRecord& forum);
+    // Removes the forums from the lists and the database; results stay in [submit].
+    void DeleteForums(const std::vector<int32_t>& forumIds);
+    // Deletes the finished results of those forums so that the next Start submits them
+    // again; a forum being worked on is left alone.
+    void Resubmit(const std::vector<int32_t>& forumIds);
+    // Sets the user name and/or password of those forums and writes the whole forum list
+    // back in one transaction; returns the storage result.
+    int ChangeCredentials(const std::vector<int32_t>& forumIds,
+                          const std::optional<std::wstring>& login,
+                          const std::optional<std::wstring>& password);
+
+private:
+    struct Slot {
+        SubmitJob job;
+        bool busy = false;
+    };
+
+    // The first forum in load order without a result, or forums_.size().
+    size_t FirstForumWithoutResult() const;
+    void RebuildIndexes();
+    void RecordResult(Slot& slot, int code);
+    void NotifyForum(int32_t forumId);
+    void NotifyState();
+
+    JobSink& sink_;
+    SubmitManagerObserver* observer_ = nullptr;
+    Sleeper* sleeper_ = nullptr;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    int running_jobs_ = 0;
+    bool halt_requested_ = false;
+    ConnectionOptions run_connection_;
+
+    int32_t profile_id_ = -1;
+    MessageRecord message_;
+    ForumList forums_;
+    SubmitList results_;
+    // forum id -> index in forums_ / results_, so that matching is not quadratic.
+    std::unordered_map<int32_t, size_t> forum_index_;
+    std::unordered_map<int32_t, size_t> result_index_;
+    std::unordered_map<int32_t, int> status_;
+    // Listed forums with a finished result, and placeholders of running jobs in results_.
+    int done_count_ = 0;
+    int pending_count_ = 0;
+    // Forums before this index all have a result; the queue only moves forward until a
+    // result is removed.
+    mutable size_t next_candidate_ = 0;
+};
+
+}  // namespace twk

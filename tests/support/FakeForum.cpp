@@ -1,0 +1,145 @@
+#include "support/FakeForum.h"
+
+#include <stdexcept>
+
+#include "web/Charsets.h"
+
+namespace twk::test {
+
+FakeForum::FakeForum(uint32_t codePage) : code_page_(codePage) {
+    server_.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.push_back({request.method + " " + request.target, request.headers});
+    });
+}
+
+FakeForum::~FakeForum() {
+    server_.stop();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void FakeForum::Start() {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) {
+        throw std::runtime_error("the fake forum cannot bind a port");
+    }
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+}
+
+std::string FakeForum::Base() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
+
+std::wstring FakeForum::Url(const std::string& pathAndQuery) const {
+    std::string url = Base() + pathAndQuery;
+    return std::wstring(url.begin(), url.end());
+}
+
+void FakeForum::SetAccount(const std::wstring& login, const std::wstring& password) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    login_ = login;
+    password_ = password;
+}
+
+std::vector<FakeTopic> FakeForum::Topics() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return topics_;
+}
+
+std::vector<std::string> FakeForum::Requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> lines;
+    for (const LoggedRequest& request : requests_) {
+        lines.push_back(request.line);
+    }
+    return lines;
+}
+
+size_t FakeForum::CountRequests(const std::string& substring) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const LoggedRequest& request : requests_) {
+        if (request.line.find(substring) != std::string::npos) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::string FakeForum::LastHeader(const std::string& substring, const std::string& header) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = requests_.rbegin(); it != requests_.rend(); ++it) {
+        if (it->line.find(substring) != std::string::npos) {
+            auto found = it->headers.find(header);
+            return found == it->headers.end() ? std::string() : found->second;
+        }
+    }
+    return {};
+}
+
+std::string FakeForum::SessionOf(const httplib::Request& request) const {
+    std::string cookies = request.get_header_value("Cookie");
+    const std::string key = "fake_sid=";
+    size_t at = cookies.find(key);
+    if (at == std::string::npos) {
+        return {};
+    }
+    size_t end = cookies.find(';', at);
+    return cookies.substr(at + key.size(),
+                          end == std::string::npos ? std::string::npos : end - at - key.size());
+}
+
+bool FakeForum::IsSignedIn(const httplib::Request& request) const {
+    std::string session = SessionOf(request);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sessions_.find(session);
+    return it != sessions_.end() && it->second;
+}
+
+std::string FakeForum::OpenSession(httplib::Response& response) {
+    std::string session;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        session = "s" + std::to_string(next_session_++);
+        sessions_[session] = false;
+    }
+    response.set_header("Set-Cookie", "fake_sid=" + session + "; path=/; HttpOnly");
+    return session;
+}
+
+void FakeForum::SetSignedIn(const std::string& session, bool signedIn) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions_[session] = signedIn;
+}
+
+bool FakeForum::CheckCredentials(const std::string& login, const std::string& password) const {
+    std::wstring decoded_login = Decode(login);
+    std::wstring decoded_password = Decode(password);
+    std::lock_guard<std::mutex> lock(mutex_);
+    return decoded_login == login_ && decoded_password == password_;
+}
+
+std::wstring FakeForum::Decode(const std::string& raw) const {
+    return DecodeBytes(raw, code_page_);
+}
+
+std::string FakeForum::Encode(const std::wstring& text) const {
+    return EncodeText(text, code_page_);
+}
+
+void FakeForum::SendPage(httplib::Response& response, const std::wstring& html) const {
+    std::string charset = code_page_ == kCodePageUtf8 ? "UTF-8" : "windows-1251";
+    std::string type = declare_charset_in_header ? "text/html; charset=" + charset : "text/html";
+    response.set_content(Encode(html), type.c_str());
+}
+
+int FakeForum::AddTopic(FakeTopic topic) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    topic.id = static_cast<int>(topics_.size()) + 1;
+    topics_.push_back(topic);
+    return topic.id;
+}
+
+}  // namespace twk::test

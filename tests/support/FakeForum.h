@@ -1,0 +1,89 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace twk::test {
+
+// A topic a fake forum accepted, as the board would store it.
+struct FakeTopic {
+    int id = 0;
+    std::string section;  // the section the form was sent for
+    std::wstring subject;
+    std::wstring body;
+    std::string pressed_button;                      // name of the submit field received
+    std::multimap<std::string, std::string> fields;  // every field as received (raw bytes)
+};
+
+// A board on 127.0.0.1 for the engines' tests. It serves one script's pages in one
+// charset, keeps a session in a cookie, checks what it receives and records the requests
+// and the topics it accepted, so that tests assert what really arrived. Script fakes
+// derive from it, register their pages in their constructor and then call Start().
+class FakeForum {
+public:
+    explicit FakeForum(uint32_t codePage);
+    virtual ~FakeForum();
+    FakeForum(const FakeForum&) = delete;
+    FakeForum& operator=(const FakeForum&) = delete;
+
+    // "http://127.0.0.1:PORT" and absolute addresses on it.
+    std::string Base() const;
+    std::wstring Url(const std::string& pathAndQuery) const;
+
+    void SetAccount(const std::wstring& login, const std::wstring& password);
+
+    std::vector<FakeTopic> Topics() const;
+    // "METHOD target" of every request, in order.
+    std::vector<std::string> Requests() const;
+    size_t CountRequests(const std::string& substring) const;
+    // Value of the named header of the last request whose target contains substring.
+    std::string LastHeader(const std::string& substring, const std::string& header) const;
+
+protected:
+    void Start();
+
+    // Sessions live in the cookie "fake_sid"; a signed-in session remembers its user.
+    std::string SessionOf(const httplib::Request& request) const;
+    bool IsSignedIn(const httplib::Request& request) const;
+    std::string OpenSession(httplib::Response& response);
+    void SetSignedIn(const std::string& session, bool signedIn);
+
+    // True when the raw form values (bytes in the page charset) match the account.
+    bool CheckCredentials(const std::string& login, const std::string& password) const;
+
+    // Raw form bytes in the page charset to text, and page text to bytes.
+    std::wstring Decode(const std::string& raw) const;
+    std::string Encode(const std::wstring& text) const;
+    // Sends a page in the forum's charset with a Content-Type header naming it (or none
+    // when declare_charset_in_header is false, for pages that declare it in a META).
+    void SendPage(httplib::Response& response, const std::wstring& html) const;
+
+    int AddTopic(FakeTopic topic);
+
+    uint32_t code_page_;
+    bool declare_charset_in_header = true;
+    httplib::Server server_;
+    mutable std::mutex mutex_;
+
+private:
+    int port_ = 0;
+    std::thread thread_;
+    std::wstring login_;
+    std::wstring password_;
+    std::map<std::string, bool> sessions_;
+    int next_session_ = 1;
+    std::vector<FakeTopic> topics_;
+    struct LoggedRequest {
+        std::string line;
+        httplib::Headers headers;
+    };
+    std::vector<LoggedRequest> requests_;
+};
+
+}  // namespace twk::test
