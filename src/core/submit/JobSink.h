@@ -4,7 +4,9 @@ namespace twk {
 
 // Where a job reports. Called on the job's worker thread, so an implementation only
 // hands the report over to the thread that owns the job (the GUI posts Qt events, the
-// command-line tool queues them) and never touches the job's owner directly.
+// command-line tool queues them) and never touches the job's owner directly. Reports of
+// one slot must reach the owner in the order they were made: the owner tells a stopped
+// job's late report from the next job's by that order.
 class JobSink {
 public:
     virtual ~JobSink() = default;

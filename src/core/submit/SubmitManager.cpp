@@ -33,9 +33,11 @@ SubmitManager::~SubmitManager() {
 }
 
 void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
-    bool changed = profileId != profile_id_ || message.message_id != message_.message_id;
+    bool changed = profileId != profile_id_ || message.message_id != run_message_.message_id ||
+                   message.subject != run_message_.subject || message.msg != run_message_.msg;
     if (running_jobs_ > 0 && changed) {
-        // The run belongs to the lists it started from; it finishes what it took.
+        // The run belongs to the lists and the text it started with: it finishes what it
+        // took, and the user decides whether the new lists are to be run.
         halt_requested_ = true;
     }
     profile_id_ = profileId;
@@ -95,6 +97,13 @@ int SubmitManager::StatusOf(int32_t forumId) const {
     return it == status_.end() ? 0 : it->second;
 }
 
+int32_t SubmitManager::ForumOfSlot(int slot) const {
+    if (slot < 0 || slot >= kMaxSlots || !slots_[slot]->busy) {
+        return -1;
+    }
+    return slots_[slot]->job.forum_copy.forum_id;
+}
+
 std::wstring SubmitManager::ResultCellText(int32_t forumId) const {
     const SubmitRecord* result = FindResult(forumId);
     if (result == nullptr) {
@@ -117,9 +126,10 @@ size_t SubmitManager::FirstForumWithoutResult() const {
 }
 
 void SubmitManager::StartRun() {
-    if (running_jobs_ > 0) {
+    if (running_jobs_ > 0 || message_.message_id == -1) {
         return;
     }
+    run_message_ = message_;
     LoadConnectionOptions(run_connection_, profile_id_);
     int count = GetOptionInt(OptThreadCount, profile_id_, 10);
     count = std::min(count, kMaxSlots);
@@ -145,6 +155,8 @@ void SubmitManager::AbortRun() {
             continue;
         }
         StopJob(slot->job);
+        // The stopped worker reported before it ended; that report is still queued.
+        ++slot->stale_reports;
         slot->busy = false;
         --running_jobs_;
         status_.erase(slot->job.forum_copy.forum_id);
@@ -169,7 +181,8 @@ bool SubmitManager::StartNextJob(int slotIndex) {
         return false;
     }
     Slot& slot = *slots_[slotIndex];
-    while (!halt_requested_) {
+    // Lists of another message than the run's are never run from.
+    while (!halt_requested_ && message_.message_id == run_message_.message_id) {
         size_t next = FirstForumWithoutResult();
         if (next >= forums_.size()) {
             return false;
@@ -177,20 +190,19 @@ bool SubmitManager::StartNextJob(int slotIndex) {
         const ForumRecord& forum = forums_[next];
         SubmitRecord placeholder;
         placeholder.forum_id = forum.forum_id;
-        placeholder.message_id = message_.message_id;
+        placeholder.message_id = run_message_.message_id;
         results_.push_back(placeholder);
         result_index_.emplace(forum.forum_id, results_.size() - 1);
         ++pending_count_;
 
         SubmitJob& job = slot.job;
         job.forum_copy = forum;
-        job.message_copy =
-            MessageRecord{message_.message_id, message_.profile_id, message_.subject, message_.msg};
+        job.message_copy = run_message_;
         PrepareJob(job, &sink_, slotIndex, run_connection_);
         job.sleeper = sleeper_;
         ++running_jobs_;
         slot.busy = true;
-        if (StartJob(job, RunSubmit)) {
+        if (start_job_(job, RunSubmit)) {
             NotifyForum(forum.forum_id);
             return true;
         }
@@ -203,10 +215,17 @@ bool SubmitManager::StartNextJob(int slotIndex) {
 }
 
 void SubmitManager::OnJobDone(int slotIndex, int code) {
-    if (slotIndex < 0 || slotIndex >= kMaxSlots || !slots_[slotIndex]->busy) {
+    if (slotIndex < 0 || slotIndex >= kMaxSlots) {
         return;
     }
     Slot& slot = *slots_[slotIndex];
+    if (slot.stale_reports > 0) {
+        --slot.stale_reports;
+        return;
+    }
+    if (!slot.busy) {
+        return;
+    }
     --running_jobs_;
     WaitForJob(slot.job);
     slot.busy = false;
@@ -256,7 +275,8 @@ void SubmitManager::RecordResult(Slot& slot, int code) {
 }
 
 void SubmitManager::OnJobStatus(int slotIndex, int textId) {
-    if (slotIndex < 0 || slotIndex >= kMaxSlots || !slots_[slotIndex]->busy) {
+    if (slotIndex < 0 || slotIndex >= kMaxSlots || !slots_[slotIndex]->busy ||
+        slots_[slotIndex]->stale_reports > 0) {
         return;
     }
     const SubmitJob& job = slots_[slotIndex]->job;
@@ -381,6 +401,8 @@ int SubmitManager::ChangeCredentials(const std::vector<int32_t>& forumIds,
         }
     }
     int stored = SaveForums(forums_, true);
+    // Forums that were not stored yet have their ids now.
+    RebuildIndexes();
     for (int32_t forum_id : forumIds) {
         NotifyForum(forum_id);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,10 +43,15 @@ public:
     void SetObserver(SubmitManagerObserver* observer) { observer_ = observer; }
     // The engines' pauses; null means real sleeps. For tests and benchmarks.
     void SetSleeper(Sleeper* sleeper) { sleeper_ = sleeper; }
+    // How a job's thread is started (StartJob unless replaced); lets tests meet a thread
+    // that cannot be started.
+    using JobStarter = std::function<bool(SubmitJob& job, JobWork work)>;
+    void SetJobStarter(JobStarter starter) { start_job_ = std::move(starter); }
 
-    // Loads the profile's forums and the message's results. While jobs run, the run goes
-    // on for the forums it already took, but their results no longer go into these lists
-    // and no new job starts.
+    // Loads the profile's forums and the message's results. When the profile or the
+    // message (its id or its text) differs from the running run's, the run goes on only
+    // for the forums it already took: no new job starts, and their results go into these
+    // lists only when they show the message those jobs posted.
     void Reload(int32_t profileId, const MessageRecord& message);
 
     int32_t profile_id() const { return profile_id_; }
@@ -59,6 +65,9 @@ public:
     // What the Result column shows: the status text while running, else ResultText.
     std::wstring ResultCellText(int32_t forumId) const;
 
+    // The forum a slot's job is working on, or -1 when the slot is idle.
+    int32_t ForumOfSlot(int slot) const;
+
     int running_jobs() const { return running_jobs_; }
     bool halt_requested() const { return halt_requested_; }
     const ConnectionOptions& run_connection() const { return run_connection_; }
@@ -67,7 +76,8 @@ public:
     // Keeps new jobs from starting; running jobs finish with their own results.
     void StopRun();
     // Stops the running jobs at once and waits for them. Their forums are left without a
-    // result, so that a later run takes them again; reports still queued are ignored.
+    // result, so that a later run takes them again; their reports still on the way to
+    // OnJobDone and OnJobStatus are ignored.
     void AbortRun();
     bool StartNextJob(int slot);
     void OnJobDone(int slot, int code);
@@ -98,6 +108,9 @@ private:
     struct Slot {
         SubmitJob job;
         bool busy = false;
+        // Done reports of stopped jobs still on their way (AbortRun). A slot's reports
+        // arrive in order, so those come before any report of a later job in the slot.
+        int stale_reports = 0;
     };
 
     // The first forum in load order without a result, or forums_.size().
@@ -111,9 +124,12 @@ private:
     SubmitManagerObserver* observer_ = nullptr;
     Sleeper* sleeper_ = nullptr;
     std::vector<std::unique_ptr<Slot>> slots_;
+    JobStarter start_job_ = StartJob;
     int running_jobs_ = 0;
     bool halt_requested_ = false;
     ConnectionOptions run_connection_;
+    // The message the run was started with; every job of the run posts this one.
+    MessageRecord run_message_;
 
     int32_t profile_id_ = -1;
     MessageRecord message_;

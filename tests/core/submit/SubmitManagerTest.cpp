@@ -1,0 +1,464 @@
+// The submit manager's bookkeeping. The forums here name a script without an engine, so
+// every job ends at once with 6 and no network is needed; the reports wait in the queue
+// until the test hands them over, which lets it change the lists while jobs "run".
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "platform/ProgramDirectory.h"
+#include "storage/Tables.h"
+#include "submit/JobEventQueue.h"
+#include "submit/ResultText.h"
+#include "submit/SubmitManager.h"
+#include "support/SubmitTestData.h"
+#include "support/TestDatabase.h"
+
+namespace twk {
+namespace {
+
+using test::AddForums;
+using test::AddMessage;
+using test::AddProfile;
+using test::ForumSpec;
+using test::HandleNextReport;
+using test::RunToEnd;
+using test::StoredResults;
+
+// A script with no engine: its jobs end at once with 6 ("Not SMF script").
+ForumSpec NoEngine() {
+    ForumSpec spec;
+    spec.engine = L"SMF";
+    return spec;
+}
+const ForumSpec kNoEngine = NoEngine();
+
+// Remembers which rows were told to change, and on which thread.
+class RecordingObserver : public SubmitManagerObserver {
+public:
+    void ForumChanged(int32_t forumId) override {
+        changed.push_back(forumId);
+        threads.push_back(std::this_thread::get_id());
+    }
+    void StateChanged() override { threads.push_back(std::this_thread::get_id()); }
+
+    std::vector<int32_t> changed;
+    std::vector<std::thread::id> threads;
+};
+
+// The forums with a stored result for the message, in id order (jobs finish in any order).
+std::vector<int32_t> StoredForums(int32_t messageId) {
+    std::vector<int32_t> ids;
+    for (const SubmitRecord& record : StoredResults(messageId)) {
+        ids.push_back(record.forum_id);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::vector<int32_t> IdsOf(const ForumList& forums, std::vector<size_t> indexes) {
+    std::vector<int32_t> ids;
+    for (size_t i : indexes) {
+        ids.push_back(forums[i].forum_id);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+class SubmitManagerTest : public ::testing::Test {
+protected:
+    SubmitManagerTest() {
+        SetProgramDirectory(db_.dir().path());
+        manager_.SetObserver(&observer_);
+    }
+
+    // The profile with its forums, the run's message shown.
+    ForumList Prepare(int forumCount, std::optional<int> threadCount = std::nullopt) {
+        if (threadCount) {
+            SetOptionInt(OptThreadCount, *threadCount, profile_);
+        }
+        ForumList forums = AddForums(profile_, forumCount, kNoEngine);
+        manager_.Reload(profile_, message_);
+        return forums;
+    }
+
+    // The forums that have a pending placeholder in the shown result list.
+    std::vector<int32_t> PendingForums() const {
+        std::vector<int32_t> pending;
+        for (const SubmitRecord& record : manager_.results()) {
+            if (record.result == kPending) {
+                pending.push_back(record.forum_id);
+            }
+        }
+        return pending;
+    }
+
+    test::TestDatabase db_;
+    JobEventQueue queue_;  // outlives the manager, whose jobs report into it
+    SubmitManager manager_{queue_};
+    RecordingObserver observer_;
+    int32_t profile_ = AddProfile(L"Main");
+    MessageRecord message_ = AddMessage(profile_, L"Hello", L"[b]Body[/b]");
+};
+
+TEST(SubmitManagerSlots, ThreadCountLimitsTheJobsStarted) {
+    struct Row {
+        std::optional<int> stored_count;
+        int forums;
+        int started;
+    };
+    // No option: 10; 0 or less: nothing; above the slots: no more than the slots.
+    const Row rows[] = {
+        {10, 3, 3}, {2, 5, 2}, {std::nullopt, 12, 10}, {0, 3, 0}, {-4, 3, 0}, {80, 60, 50},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "stored " << row.stored_count.value_or(-99) << ", forums " << row.forums);
+        test::TestDatabase db;
+        SetProgramDirectory(db.dir().path());
+        int32_t profile = AddProfile(L"P");
+        MessageRecord message = AddMessage(profile, L"S", L"B");
+        if (row.stored_count) {
+            SetOptionInt(OptThreadCount, *row.stored_count, profile);
+        }
+        AddForums(profile, row.forums, kNoEngine);
+        JobEventQueue queue;
+        SubmitManager manager(queue);
+        manager.Reload(profile, message);
+        manager.StartRun();
+        EXPECT_EQ(manager.running_jobs(), row.started);
+        for (int slot = 0; slot < SubmitManager::kMaxSlots; ++slot) {
+            EXPECT_EQ(manager.ForumOfSlot(slot) != -1, slot < row.started) << "slot " << slot;
+        }
+        ASSERT_TRUE(RunToEnd(manager, queue));
+        EXPECT_EQ(StoredResults(message.message_id).size(),
+                  static_cast<size_t>(row.started == 0 ? 0 : row.forums));
+    }
+}
+
+TEST_F(SubmitManagerTest, SlotsTakeTheForumsInLoadOrderAndReuseTheirSlot) {
+    ForumList forums = Prepare(5, 2);
+    manager_.StartRun();
+    EXPECT_EQ(manager_.ForumOfSlot(0), forums[0].forum_id);
+    EXPECT_EQ(manager_.ForumOfSlot(1), forums[1].forum_id);
+    EXPECT_EQ(PendingForums(), (std::vector<int32_t>{forums[0].forum_id, forums[1].forum_id}));
+
+    std::vector<int32_t> taken = {forums[0].forum_id, forums[1].forum_id};
+    while (manager_.running_jobs() > 0) {
+        std::optional<JobEvent> event = queue_.Wait(std::chrono::seconds(30));
+        ASSERT_TRUE(event);
+        ASSERT_EQ(event->kind, JobEvent::kDone);  // no engine: no status either
+        EXPECT_EQ(event->value, kNotScript);
+        int32_t finished = manager_.ForumOfSlot(event->slot);
+        manager_.OnJobDone(event->slot, event->value);
+        EXPECT_EQ(manager_.FindResult(finished)->result, kNotScript);
+        int32_t next = manager_.ForumOfSlot(event->slot);
+        if (next != -1) {
+            taken.push_back(next);
+        }
+        EXPECT_LE(manager_.running_jobs(), 2);
+    }
+    std::vector<int32_t> load_order;
+    for (const ForumRecord& forum : forums) {
+        load_order.push_back(forum.forum_id);
+    }
+    EXPECT_EQ(taken, load_order);
+    EXPECT_FALSE(manager_.CanStart());
+    EXPECT_EQ(manager_.ProgressPosition(), 5);
+    EXPECT_EQ(manager_.ProgressRange(), 5);
+}
+
+TEST_F(SubmitManagerTest, ResultsAreStoredWithTimeCodeAndTheRunsMessage) {
+    ForumList forums = Prepare(3);
+    int64_t before = static_cast<int64_t>(std::time(nullptr));
+    manager_.StartRun();
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+
+    SubmitList stored = StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(StoredForums(message_.message_id), IdsOf(forums, {0, 1, 2}));
+    for (size_t i = 0; i < stored.size(); ++i) {
+        EXPECT_EQ(stored[i].message_id, message_.message_id);
+        EXPECT_EQ(stored[i].result, kNotScript);
+        EXPECT_GE(stored[i].stime, before);
+        EXPECT_LE(stored[i].stime, static_cast<int64_t>(std::time(nullptr)));
+        EXPECT_EQ(stored[i].thread, L"");
+        EXPECT_EQ(stored[i].err, L"");
+        // The shown record is the stored one, id included.
+        EXPECT_EQ(manager_.FindResult(stored[i].forum_id)->submit_id, stored[i].submit_id);
+    }
+    EXPECT_EQ(manager_.ResultCellText(forums[0].forum_id), L"Not SMF script");
+}
+
+TEST_F(SubmitManagerTest, ReportsReachTheObserverOnTheOwnersThread) {
+    Prepare(4, 4);
+    manager_.StartRun();
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    ASSERT_FALSE(observer_.threads.empty());
+    for (std::thread::id id : observer_.threads) {
+        EXPECT_EQ(id, std::this_thread::get_id());
+    }
+}
+
+TEST_F(SubmitManagerTest, StopLetsRunningJobsFinishAndALaterStartContinues) {
+    ForumList forums = Prepare(5, 2);
+    manager_.StartRun();
+    manager_.StopRun();
+    EXPECT_TRUE(manager_.halt_requested());
+    EXPECT_TRUE(manager_.CanStop());
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    // The two running forums reported; nothing new was started.
+    EXPECT_EQ(StoredResults(message_.message_id).size(), 2u);
+    EXPECT_EQ(manager_.ProgressPosition(), 2);
+    EXPECT_FALSE(manager_.CanStop());
+    EXPECT_TRUE(manager_.CanStart());
+
+    manager_.StartRun();
+    EXPECT_FALSE(manager_.halt_requested());
+    EXPECT_EQ(manager_.ForumOfSlot(0), forums[2].forum_id);
+    EXPECT_EQ(manager_.ForumOfSlot(1), forums[3].forum_id);
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    SubmitList stored = StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 5u);  // each forum once
+    EXPECT_FALSE(manager_.CanStart());
+}
+
+TEST_F(SubmitManagerTest, ResultsOfEarlierRunsCountAsDone) {
+    ForumList forums = Prepare(3);
+    SubmitRecord earlier{-1, forums[1].forum_id, message_.message_id, 1000, kOk, L"t", L""};
+    ASSERT_EQ(InsertSubmit(earlier), 0);
+    manager_.Reload(profile_, message_);
+    EXPECT_EQ(manager_.ProgressPosition(), 1);
+    EXPECT_EQ(manager_.ProgressRange(), 3);
+    manager_.StartRun();
+    EXPECT_EQ(manager_.running_jobs(), 2);
+    EXPECT_EQ(manager_.ProgressPosition(), 1);  // running jobs are not done
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_EQ(manager_.ProgressPosition(), 3);
+    EXPECT_EQ(StoredResults(message_.message_id).size(), 3u);
+}
+
+TEST_F(SubmitManagerTest, StartNeedsAMessageAndAForumWithoutResult) {
+    AddForums(profile_, 2, kNoEngine);
+    manager_.Reload(profile_, MessageRecord{});  // a new message, not stored yet
+    EXPECT_TRUE(manager_.CanAddForum());
+    EXPECT_FALSE(manager_.CanStart());
+    manager_.StartRun();
+    EXPECT_EQ(manager_.running_jobs(), 0);
+    EXPECT_TRUE(manager_.results().empty());
+
+    manager_.Reload(-1, MessageRecord{});
+    EXPECT_FALSE(manager_.CanAddForum());
+}
+
+TEST_F(SubmitManagerTest, AThreadThatCannotStartEndsItsForumWithUnknownError) {
+    ForumList forums = Prepare(3, 1);
+    int attempts = 0;
+    manager_.SetJobStarter([&attempts](SubmitJob& job, JobWork work) {
+        return ++attempts != 1 && StartJob(job, work);
+    });
+    manager_.StartRun();
+    // The first forum could not start; the slot went on with the second.
+    EXPECT_EQ(manager_.FindResult(forums[0].forum_id)->result, kUnknownError);
+    EXPECT_EQ(manager_.ForumOfSlot(0), forums[1].forum_id);
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    SubmitList stored = StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[0].result, kUnknownError);
+    EXPECT_EQ(stored[1].result, kNotScript);
+    EXPECT_EQ(stored[2].result, kNotScript);
+}
+
+// Changing what the page shows while jobs run: the results of the run still go into
+// [submit] against the message they posted, never into the lists now shown, and no new
+// job starts.
+TEST_F(SubmitManagerTest, AnotherMessageShownDuringARunKeepsItsListsClean) {
+    ForumList forums = Prepare(4, 2);
+    MessageRecord other = AddMessage(profile_, L"Other", L"text");
+    manager_.StartRun();
+    manager_.Reload(profile_, other);
+    EXPECT_TRUE(manager_.halt_requested());
+    EXPECT_TRUE(manager_.results().empty());
+    EXPECT_EQ(manager_.running_jobs(), 2);
+
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_TRUE(manager_.results().empty());
+    EXPECT_TRUE(StoredResults(other.message_id).empty());
+    EXPECT_EQ(StoredForums(message_.message_id), IdsOf(forums, {0, 1}));
+    EXPECT_EQ(manager_.ProgressPosition(), 0);
+    // The other message's run starts from the beginning.
+    EXPECT_TRUE(manager_.CanStart());
+}
+
+TEST_F(SubmitManagerTest, ComingBackToTheRunsMessageShowsItsJobsAgain) {
+    ForumList forums = Prepare(4, 2);
+    MessageRecord other = AddMessage(profile_, L"Other", L"text");
+    manager_.StartRun();
+    ASSERT_TRUE(HandleNextReport(manager_, queue_));  // one forum done, a third started
+    manager_.Reload(profile_, other);
+    manager_.Reload(profile_, message_);
+    // Two running jobs shown as running, one stored result loaded.
+    EXPECT_EQ(PendingForums().size(), 2u);
+    EXPECT_EQ(manager_.ProgressPosition(), 1);
+    EXPECT_TRUE(manager_.halt_requested());
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_TRUE(PendingForums().empty());
+    EXPECT_EQ(manager_.ProgressPosition(), 3);
+    EXPECT_EQ(StoredResults(message_.message_id).size(), 3u);
+    EXPECT_TRUE(manager_.CanStart());  // the fourth is left for the next Start
+}
+
+TEST_F(SubmitManagerTest, AnotherProfileShownDuringARunStopsNewJobs) {
+    ForumList forums = Prepare(3, 1);
+    int32_t second = AddProfile(L"Second");
+    ForumList theirs = AddForums(second, 2, kNoEngine, L"Theirs");
+    manager_.StartRun();
+    manager_.Reload(second, MessageRecord{});
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_TRUE(manager_.results().empty());
+    EXPECT_EQ(manager_.forums().size(), 2u);
+    SubmitList stored = StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].forum_id, forums[0].forum_id);
+}
+
+TEST_F(SubmitManagerTest, AnEditedMessageStopsTheRunThatPostsTheOldText) {
+    Prepare(3, 1);
+    manager_.StartRun();
+    MessageRecord edited = message_;
+    edited.msg = L"new text";
+    ASSERT_EQ(SaveMessage(edited), 0);
+    manager_.Reload(profile_, edited);
+    EXPECT_TRUE(manager_.halt_requested());
+    EXPECT_EQ(PendingForums().size(), 1u);  // the same message: its job is still shown
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_EQ(StoredResults(message_.message_id).size(), 1u);
+    EXPECT_EQ(manager_.ProgressPosition(), 1);
+}
+
+TEST_F(SubmitManagerTest, AForumDeletedWhileItsJobRunsGetsNoResult) {
+    ForumList forums = Prepare(4, 2);
+    manager_.StartRun();
+    manager_.DeleteForums({forums[0].forum_id});
+    EXPECT_EQ(manager_.ProgressRange(), 3);
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    // The run went on with the forums that are left.
+    EXPECT_EQ(StoredForums(message_.message_id), IdsOf(forums, {1, 2, 3}));
+    EXPECT_EQ(manager_.ProgressPosition(), 3);
+}
+
+TEST_F(SubmitManagerTest, AbortedJobsLeaveTheirForumsForTheNextRun) {
+    ForumList forums = Prepare(3, 1);
+    manager_.StartRun();
+    // The job has reported by now (no engine), but the report is still queued.
+    manager_.AbortRun();
+    EXPECT_EQ(manager_.running_jobs(), 0);
+    EXPECT_EQ(manager_.FindResult(forums[0].forum_id), nullptr);
+    EXPECT_TRUE(manager_.CanStart());
+
+    // The late report of the stopped job must not be taken for the new job's.
+    manager_.StartRun();
+    EXPECT_EQ(manager_.ForumOfSlot(0), forums[0].forum_id);
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    SubmitList stored = StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[0].forum_id, forums[0].forum_id);
+    EXPECT_FALSE(queue_.Wait(std::chrono::milliseconds(0)).has_value());
+}
+
+TEST_F(SubmitManagerTest, DeleteForumsRemovesThemAndKeepsTheirResults) {
+    ForumList forums = Prepare(3);
+    manager_.StartRun();
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    manager_.DeleteForums({forums[0].forum_id, forums[2].forum_id});
+    ASSERT_EQ(manager_.forums().size(), 1u);
+    EXPECT_EQ(manager_.forums()[0].forum_id, forums[1].forum_id);
+    EXPECT_EQ(manager_.FindForum(forums[0].forum_id), nullptr);
+    EXPECT_EQ(manager_.FindResult(forums[0].forum_id), nullptr);
+    EXPECT_EQ(manager_.ProgressRange(), 1);
+    EXPECT_EQ(manager_.ProgressPosition(), 1);
+    ForumList stored_forums;
+    stored_forums.LoadForProfile(profile_);
+    ASSERT_EQ(stored_forums.size(), 1u);
+    EXPECT_EQ(StoredResults(message_.message_id).size(), 3u);
+
+    manager_.DeleteForums({forums[1].forum_id});
+    EXPECT_EQ(manager_.ProgressRange(), 0);
+    EXPECT_EQ(manager_.ProgressPosition(), 0);
+    EXPECT_FALSE(manager_.CanStart());
+}
+
+TEST_F(SubmitManagerTest, ResubmitClearsFinishedResultsAndLeavesRunningOnesAlone) {
+    ForumList forums = Prepare(3, 1);
+    manager_.StartRun();
+    ASSERT_TRUE(HandleNextReport(manager_, queue_));  // forum 1 done, forum 2 running
+    ASSERT_EQ(manager_.ForumOfSlot(0), forums[1].forum_id);
+    manager_.Resubmit({forums[0].forum_id, forums[1].forum_id});
+    EXPECT_EQ(manager_.FindResult(forums[0].forum_id), nullptr);
+    EXPECT_EQ(manager_.FindResult(forums[1].forum_id)->result, kPending);
+    EXPECT_TRUE(StoredResults(message_.message_id).empty());
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+
+    // The run went on from the queue's start again: forum 1 is submitted anew.
+    SubmitList stored = StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(manager_.ProgressPosition(), 3);
+
+    manager_.Resubmit({forums[2].forum_id});
+    EXPECT_EQ(manager_.ProgressPosition(), 2);
+    EXPECT_TRUE(manager_.CanStart());
+    EXPECT_EQ(StoredResults(message_.message_id).size(), 2u);
+    manager_.StartRun();
+    EXPECT_EQ(manager_.ForumOfSlot(0), forums[2].forum_id);
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+}
+
+TEST_F(SubmitManagerTest, ChangeCredentialsWritesTheChosenFieldsOfTheChosenForums) {
+    ForumList forums = Prepare(3);
+    ASSERT_EQ(manager_.ChangeCredentials({forums[0].forum_id, forums[2].forum_id}, L"new-user",
+                                         std::nullopt),
+              0);
+    ASSERT_EQ(manager_.ChangeCredentials({forums[2].forum_id}, std::nullopt, L"new-pass"), 0);
+    ForumList stored;
+    stored.LoadForProfile(profile_);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[0].login, L"new-user");
+    EXPECT_EQ(stored[0].pass, L"secret");
+    EXPECT_EQ(stored[1].login, L"Tester");
+    EXPECT_EQ(stored[1].pass, L"secret");
+    EXPECT_EQ(stored[2].login, L"new-user");
+    EXPECT_EQ(stored[2].pass, L"new-pass");
+    EXPECT_EQ(manager_.FindForum(forums[2].forum_id)->pass, L"new-pass");
+    EXPECT_EQ(observer_.changed,
+              (std::vector<int32_t>{forums[0].forum_id, forums[2].forum_id, forums[2].forum_id}));
+}
+
+TEST_F(SubmitManagerTest, SaveForumAddsAForumThatTheRunThenTakes) {
+    ForumList forums = Prepare(1);
+    manager_.StartRun();
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_FALSE(manager_.CanStart());
+
+    ForumRecord added;
+    added.engine = L"SMF";
+    added.title = L"Added";
+    ASSERT_EQ(manager_.SaveForum(added), 0);
+    EXPECT_NE(added.forum_id, -1);
+    EXPECT_EQ(added.profile_id, profile_);
+    EXPECT_EQ(manager_.ProgressRange(), 2);
+    EXPECT_TRUE(manager_.CanStart());
+    manager_.StartRun();
+    EXPECT_EQ(manager_.ForumOfSlot(0), added.forum_id);
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+
+    added.title = L"Renamed";
+    ASSERT_EQ(manager_.SaveForum(added), 0);
+    EXPECT_EQ(manager_.forums().size(), 2u);
+    EXPECT_EQ(manager_.FindForum(added.forum_id)->title, L"Renamed");
+}
+
+}  // namespace
+}  // namespace twk

@@ -1,0 +1,76 @@
+#include "support/SubmitTestData.h"
+
+#include <stdexcept>
+
+#include "storage/Database.h"
+#include "storage/Tables.h"
+
+namespace twk::test {
+
+int32_t AddProfile(const std::wstring& name) {
+    if (InsertProfile(ProfileRecord{-1, name}) != 0) {
+        throw std::runtime_error("cannot store a test profile");
+    }
+    return LastInsertId();
+}
+
+MessageRecord AddMessage(int32_t profileId, const std::wstring& subject, const std::wstring& body) {
+    MessageRecord message{-1, profileId, subject, body};
+    if (SaveMessage(message) != 0) {
+        throw std::runtime_error("cannot store a test message");
+    }
+    message.message_id = LastInsertId();
+    return message;
+}
+
+ForumList AddForums(int32_t profileId, int count, const ForumSpec& spec,
+                    const std::wstring& prefix) {
+    ForumList forums;
+    for (int i = 1; i <= count; ++i) {
+        ForumRecord forum;
+        forum.profile_id = profileId;
+        forum.engine = spec.engine;
+        forum.main_url = spec.main_url;
+        forum.title = prefix + L" " + std::to_wstring(i);
+        forum.forum_key = spec.forum_key;
+        forum.forum_title = L"General";
+        forum.login = spec.login;
+        forum.pass = spec.pass;
+        forums.push_back(forum);
+    }
+    if (SaveForums(forums, false) != 0) {
+        throw std::runtime_error("cannot store test forums");
+    }
+    return forums;
+}
+
+SubmitList StoredResults(int32_t messageId) {
+    SubmitList results;
+    results.LoadForMessage(messageId);
+    return results;
+}
+
+bool HandleNextReport(SubmitManager& manager, JobEventQueue& queue,
+                      std::chrono::milliseconds limit) {
+    std::optional<JobEvent> event = queue.Wait(limit);
+    if (!event) {
+        return false;
+    }
+    if (event->kind == JobEvent::kStatus) {
+        manager.OnJobStatus(event->slot, event->value);
+    } else {
+        manager.OnJobDone(event->slot, event->value);
+    }
+    return true;
+}
+
+bool RunToEnd(SubmitManager& manager, JobEventQueue& queue, std::chrono::milliseconds limit) {
+    while (manager.running_jobs() > 0) {
+        if (!HandleNextReport(manager, queue, limit)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace twk::test
