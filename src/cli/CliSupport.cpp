@@ -15,7 +15,7 @@
 namespace twk::cli {
 
 bool Options::Parse(const std::vector<std::string>& args, const std::set<std::string>& allowed,
-                    std::string& error) {
+                    const std::set<std::string>& switches, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.rfind("--", 0) != 0) {
@@ -23,22 +23,33 @@ bool Options::Parse(const std::vector<std::string>& args, const std::set<std::st
             return false;
         }
         std::string name = arg.substr(2);
-        std::string value;
+        std::optional<std::string> value;
         size_t equals = name.find('=');
         if (equals != std::string::npos) {
             value = name.substr(equals + 1);
             name.resize(equals);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            error = "option --" + name + " needs a value";
-            return false;
+        }
+        if (switches.count(name) != 0) {
+            if (value) {
+                error = "option --" + name + " takes no value";
+                return false;
+            }
+            values_[name] = "";
+            continue;
         }
         if (allowed.count(name) == 0) {
             error = "unknown option --" + name;
             return false;
         }
-        values_[name] = value;
+        // "--profile --message 5" is a forgotten value, not a profile named "--message".
+        if (!value && i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+            value = args[++i];
+        }
+        if (!value) {
+            error = "option --" + name + " needs a value";
+            return false;
+        }
+        values_[name] = *value;
     }
     return true;
 }
@@ -61,7 +72,14 @@ bool OpenDatabaseOption(const Options& options, const std::string& command) {
         return false;
     }
     // OpenDatabase tells the user itself ("Invalid database file ...").
-    return OpenDatabase(path);
+    if (!OpenDatabase(path)) {
+        return false;
+    }
+    std::filesystem::path directory = std::filesystem::absolute(path, error).parent_path();
+    if (!error) {
+        SetProgramDirectory(directory);
+    }
+    return true;
 }
 
 int32_t FindProfile(const std::string& name, const std::string& command) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engines/Sleeper.h"
 #include "storage/Records.h"
 
 namespace twk::cli {
@@ -15,21 +16,35 @@ namespace twk::cli {
 constexpr int kExitUsage = 64;
 constexpr int kExitData = 65;  // missing database, unknown profile or message
 
-// "--name value" options. Every option takes a value; unknown options are errors.
+// "--name value" (or "--name=value") options and "--name" switches. Unknown options are
+// errors.
 class Options {
 public:
     // False (with error set) on an unknown option, a missing value or a stray argument.
     bool Parse(const std::vector<std::string>& args, const std::set<std::string>& allowed,
-               std::string& error);
+               const std::set<std::string>& switches, std::string& error);
     std::optional<std::string> Get(const std::string& name) const;
+    bool Has(const std::string& name) const { return values_.count(name) != 0; }
 
 private:
     std::map<std::string, std::string> values_;
 };
 
 // Opens --db (default: twk.db beside twk); prints what is wrong and returns false when it
-// is missing or not a Tallowick database.
+// is missing or not a Tallowick database. The submit logs then go into the "log" folder
+// beside that database, so that a database and its logs stay together.
 bool OpenDatabaseOption(const Options& options, const std::string& command);
+
+// The hidden "--no-pauses" switch of scan and submit: the engines' pauses before their
+// forms then take no time. Meant for tests against local fake boards; real boards may
+// refuse forms sent that fast, so the switch is left out of the usage text.
+constexpr const char* kNoPausesSwitch = "no-pauses";
+
+// A sleeper that returns at once.
+class NoPauseSleeper : public Sleeper {
+public:
+    void Sleep(std::chrono::milliseconds) override {}
+};
 
 // The id of the profile with exactly that name; prints the known names and returns -1
 // when there is none.

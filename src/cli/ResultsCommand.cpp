@@ -11,7 +11,7 @@ namespace twk::cli {
 int Results(const std::vector<std::string>& args) {
     Options options;
     std::string error;
-    if (!options.Parse(args, {"profile", "message", "db"}, error) || !options.Get("profile") ||
+    if (!options.Parse(args, {"profile", "message", "db"}, {}, error) || !options.Get("profile") ||
         !options.Get("message")) {
         std::cerr << "twk results: "
                   << (error.empty() ? "--profile and --message are needed" : error)
@@ -39,8 +39,9 @@ int Results(const std::vector<std::string>& args) {
 
     std::cout << "Forum\tSection\tUsername\tSubmit Date\tResult\tTopic URL\n";
     for (const ForumRecord& forum : forums) {
-        std::cout << Narrow(forum.title) << "\t" << Narrow(forum.forum_title) << "\t"
-                  << Narrow(forum.login);
+        // A forum never scanned has no title yet; its address is the next best name.
+        std::cout << Narrow(forum.title.empty() ? forum.main_url : forum.title) << "\t"
+                  << Narrow(forum.forum_title) << "\t" << Narrow(forum.login);
         auto found = first_result.find(forum.forum_id);
         if (found != first_result.end()) {
             const SubmitRecord* result = found->second;

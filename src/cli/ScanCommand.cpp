@@ -10,28 +10,47 @@
 #include "text/StringTable.h"
 
 namespace twk::cli {
+namespace {
+
+const char* const kScanUsage =
+    "Usage: twk scan --script IPBoard|phpBB|vBulletin --url URL --user NAME"
+    " [--profile NAME] [--db PATH]\n";
+
+}  // namespace
 
 int Scan(const std::vector<std::string>& args) {
     Options options;
     std::string error;
-    if (!options.Parse(args, {"script", "url", "user", "profile", "db"}, error) ||
+    if (!options.Parse(args, {"script", "url", "user", "profile", "db"}, {kNoPausesSwitch},
+                       error) ||
         !options.Get("script") || !options.Get("url") || !options.Get("user")) {
         std::cerr << "twk scan: "
-                  << (error.empty() ? "--script, --url and --user are needed" : error)
-                  << "\nUsage: twk scan --script IPBoard|phpBB|vBulletin --url URL --user NAME"
-                     " [--profile NAME] [--db PATH]\n";
+                  << (error.empty() ? "--script, --url and --user are needed" : error) << "\n"
+                  << kScanUsage;
+        return kExitUsage;
+    }
+    std::wstring script = Wide(*options.Get("script"));
+    if (!CreateEngine(script)) {
+        std::cerr << "twk scan: unknown script '" << *options.Get("script")
+                  << "' (IPBoard, phpBB or vBulletin, in that spelling)\n"
+                  << kScanUsage;
         return kExitUsage;
     }
 
+    // Declared before the job, which may still be running when they would go away.
+    NoPauseSleeper no_pauses;
+    JobEventQueue queue;
     SubmitJob job;
-    job.forum_copy.engine = Wide(*options.Get("script"));
+    job.forum_copy.engine = script;
     job.forum_copy.main_url = Wide(*options.Get("url"));
     job.forum_copy.login = Wide(*options.Get("user"));
     ConnectionOptions connection;
-    if (options.Get("profile")) {
+    if (options.Get("profile") || options.Get("db")) {
         if (!OpenDatabaseOption(options, "scan")) {
             return kExitData;
         }
+    }
+    if (options.Get("profile")) {
         int32_t profile_id = FindProfile(*options.Get("profile"), "scan");
         if (profile_id == -1) {
             return kExitData;
@@ -40,8 +59,10 @@ int Scan(const std::vector<std::string>& args) {
     }
     job.forum_copy.pass = ReadPassword("Password for " + *options.Get("user") + ": ");
 
-    JobEventQueue queue;
     PrepareJob(job, &queue, 0, connection);
+    if (options.Has(kNoPausesSwitch)) {
+        job.sleeper = &no_pauses;
+    }
     if (!StartJob(job, RunScan)) {
         std::cerr << "twk scan: cannot start a worker thread\n";
         return kUnknownError;

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <csignal>
 #include <iostream>
 
@@ -13,10 +14,13 @@
 namespace twk::cli {
 namespace {
 
-volatile std::sig_atomic_t g_interrupts = 0;
+// The signal may be delivered on any thread, workers included; a lock-free atomic is safe
+// both in a handler and across threads.
+std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void OnInterrupt(int) {
-    g_interrupts = g_interrupts + 1;
+    g_interrupts.fetch_add(1);
 }
 
 // Prints one line per status and per result as the manager records them.
@@ -38,7 +42,8 @@ public:
             }
             return;
         }
-        std::cout << name << ": " << text;
+        std::cout << "[" << manager_.ProgressPosition() << "/" << manager_.ProgressRange() << "] "
+                  << name << ": " << text;
         if (!result->thread.empty()) {
             std::cout << " " << Narrow(result->thread);
         }
@@ -55,8 +60,8 @@ private:
 int Submit(const std::vector<std::string>& args) {
     Options options;
     std::string error;
-    if (!options.Parse(args, {"profile", "message", "db"}, error) || !options.Get("profile") ||
-        !options.Get("message")) {
+    if (!options.Parse(args, {"profile", "message", "db"}, {kNoPausesSwitch}, error) ||
+        !options.Get("profile") || !options.Get("message")) {
         std::cerr << "twk submit: "
                   << (error.empty() ? "--profile and --message are needed" : error)
                   << "\nUsage: twk submit --profile NAME --message ID [--db PATH]\n";
@@ -71,11 +76,19 @@ int Submit(const std::vector<std::string>& args) {
         return kExitData;
     }
 
+    NoPauseSleeper no_pauses;
     JobEventQueue queue;
     SubmitManager manager(queue);
     ProgressPrinter printer(manager);
     manager.SetObserver(&printer);
+    if (options.Has(kNoPausesSwitch)) {
+        manager.SetSleeper(&no_pauses);
+    }
     manager.Reload(profile_id, message);
+    if (manager.forums().empty()) {
+        std::cout << "Nothing to do: the profile has no forums.\n";
+        return 0;
+    }
     if (!manager.CanStart()) {
         std::cout << "Nothing to do: every forum of the profile has a result for this message"
                      " (see 'twk results').\n";
@@ -98,8 +111,8 @@ int Submit(const std::vector<std::string>& args) {
     manager.StartRun();
     int handled_interrupts = 0;
     while (manager.running_jobs() > 0) {
-        if (g_interrupts != handled_interrupts) {
-            handled_interrupts = g_interrupts;
+        if (g_interrupts.load() != handled_interrupts) {
+            handled_interrupts = g_interrupts.load();
             if (handled_interrupts == 1) {
                 std::cerr << "Stopping: no new forums; running ones finish (Ctrl-C again to stop "
                              "them now)\n";
