@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "CliCommands.h"
+#include "CliSupport.h"
 #include "platform/ProgramDirectory.h"
 #include "storage/DatabaseCreator.h"
 #include "text/Unicode.h"
@@ -10,7 +11,7 @@ namespace twk::cli {
 int InitDb(const std::vector<std::string>& args) {
     if (args.size() > 1) {
         std::cerr << "twk init-db: too many arguments\nUsage: twk init-db [PATH]\n";
-        return 2;
+        return kExitUsage;
     }
     std::filesystem::path path = args.empty() ? GetDatabasePath() : std::filesystem::path(args[0]);
     std::wstring error;

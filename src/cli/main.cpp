@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CliCommands.h"
+#include "CliSupport.h"
 #include "text/Messages.h"
 #include "text/Unicode.h"
 
@@ -28,15 +29,18 @@ void PrintUsage(std::ostream& out) {
            "  scan --script IPBoard|phpBB|vBulletin --url URL --user NAME [--profile NAME]\n"
            "      Sign in to a forum and list its sections. The password is read from the\n"
            "      terminal without echo, or from standard input. With --profile, the\n"
-           "      profile's connection settings are used.\n"
+           "      profile's connection settings are used. Exit code: the result code.\n"
            "  submit --profile NAME --message ID\n"
            "      Post the message to every forum of the profile that has no result for it\n"
            "      yet. Ctrl-C once: start no more forums; twice: stop the running ones.\n"
-           "      Exit code 0 when every forum has an OK result, 1 otherwise.\n"
+           "      Exit code 0 when every forum has an OK result, 1 otherwise, 130 when\n"
+           "      interrupted.\n"
            "  results --profile NAME --message ID\n"
            "      List the profile's forums with the results for the message.\n"
            "\n"
-           "Every command except init-db takes --db PATH (default: twk.db beside twk).\n";
+           "Every command except init-db takes --db PATH (default: twk.db beside twk); the\n"
+           "submit logs go into the \"log\" folder beside the database.\n"
+           "Exit code 64: bad usage; 65: no database, unknown profile or message.\n";
 }
 
 }  // namespace
@@ -45,13 +49,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
         PrintUsage(args.empty() ? std::cerr : std::cout);
-        return args.empty() ? 64 : 0;
+        return args.empty() ? twk::cli::kExitUsage : 0;
     }
     ConsoleMessages messages;
     twk::SetMessageHost(&messages);
     std::string command = args[0];
     args.erase(args.begin());
-    int code = 64;
+    int code = twk::cli::kExitUsage;
     if (command == "init-db") {
         code = twk::cli::InitDb(args);
     } else if (command == "scan") {

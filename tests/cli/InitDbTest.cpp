@@ -118,10 +118,10 @@ TEST_F(InitDbTest, RefusesAnExistingFileAndLeavesItAlone) {
 
 TEST_F(InitDbTest, RefusesBadUsage) {
     std::filesystem::path path = dir_ / "twk.db";
-    EXPECT_EQ(RunTwk({"init-db", path.string(), "extra"}, dir_), 2);
+    EXPECT_EQ(RunTwk({"init-db", path.string(), "extra"}, dir_), 64);
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(RunTwk({"init-db", (dir_ / "missing-folder" / "twk.db").string()}, dir_), 1);
-    EXPECT_EQ(RunTwk({"no-such-command"}, dir_), 2);
+    EXPECT_EQ(RunTwk({"no-such-command"}, dir_), 64);
 }
 
 }  // namespace
