@@ -339,6 +339,13 @@ void SubmitManager::DeleteForums(const std::vector<int32_t>& forumIds) {
         return;
     }
     std::unordered_set<int32_t> doomed(forumIds.begin(), forumIds.end());
+    for (const auto& slot : slots_) {
+        if (slot->busy && doomed.count(slot->job.forum_copy.forum_id) != 0) {
+            // The lists of the run changed under it: it finishes what it took and the user
+            // starts the rest.
+            halt_requested_ = true;
+        }
+    }
     forums_.erase(std::remove_if(forums_.begin(), forums_.end(),
                                  [&](const ForumRecord& f) { return doomed.count(f.forum_id); }),
                   forums_.end());

@@ -93,7 +93,8 @@ public:
     // Forum list edits. SaveForum adds a forum with id -1 (and gives it its id) or replaces
     // a listed one; returns the storage result.
     int SaveForum(ForumRecord& forum);
-    // Removes the forums from the lists and the database; results stay in [submit].
+    // Removes the forums from the lists and the database; results stay in [submit]. A job
+    // still working on one of them gets no result, and the run starts no new job.
     void DeleteForums(const std::vector<int32_t>& forumIds);
     // Deletes the finished results of those forums so that the next Start submits them
     // again; a forum being worked on is left alone.

@@ -340,14 +340,20 @@ TEST_F(SubmitManagerTest, AnEditedMessageStopsTheRunThatPostsTheOldText) {
 }
 
 TEST_F(SubmitManagerTest, AForumDeletedWhileItsJobRunsGetsNoResult) {
-    ForumList forums = Prepare(4, 2);
+    ForumList forums = Prepare(5, 2);
     manager_.StartRun();
+    manager_.DeleteForums({forums[4].forum_id});  // not started yet: the run goes on
+    EXPECT_FALSE(manager_.halt_requested());
     manager_.DeleteForums({forums[0].forum_id});
+    EXPECT_TRUE(manager_.halt_requested());
     EXPECT_EQ(manager_.ProgressRange(), 3);
     ASSERT_TRUE(RunToEnd(manager_, queue_));
-    // The run went on with the forums that are left.
+    EXPECT_EQ(StoredForums(message_.message_id), IdsOf(forums, {1}));
+    EXPECT_EQ(manager_.ProgressPosition(), 1);
+
+    manager_.StartRun();
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
     EXPECT_EQ(StoredForums(message_.message_id), IdsOf(forums, {1, 2, 3}));
-    EXPECT_EQ(manager_.ProgressPosition(), 3);
 }
 
 TEST_F(SubmitManagerTest, AbortedJobsLeaveTheirForumsForTheNextRun) {
