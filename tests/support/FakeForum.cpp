@@ -7,9 +7,12 @@
 namespace twk::test {
 
 FakeForum::FakeForum(uint32_t codePage) : code_page_(codePage) {
-    server_.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+    // Logged before the answer goes out (a logger runs after it), so that a client that
+    // has its answer finds its request in the log.
+    server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back({request.method + " " + request.target, request.headers});
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 }
 
