@@ -115,6 +115,11 @@ FakePhpBB::FakePhpBB(int generation, uint32_t codePage, Options options)
     Start();
 }
 
+FakePhpBB::~FakePhpBB() {
+    // The handlers use this object's sessions: no request may run once they are gone.
+    Stop();
+}
+
 std::wstring FakePhpBB::MainUrl() const {
     return Url("/index.php");
 }

@@ -61,6 +61,7 @@ public:
 
     explicit FakePhpBB(int generation, uint32_t codePage = kCodePageUtf8);
     FakePhpBB(int generation, uint32_t codePage, Options options);
+    ~FakePhpBB() override;
 
     int generation() const { return generation_; }
     std::wstring MainUrl() const;

@@ -87,6 +87,10 @@ struct BoardCase {
     std::wstring title;
 };
 
+void PrintTo(const BoardCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class PhpBBBoardTest : public PhpBBEngineTest, public ::testing::WithParamInterface<BoardCase> {
 protected:
     std::unique_ptr<FakePhpBB> MakeBoard() {
@@ -161,6 +165,10 @@ struct SignInCase {
     ResultCode expected;
     const char* request_seen;  // a request the sign-in must have made, or ""
 };
+
+void PrintTo(const SignInCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class PhpBBSignInTest : public PhpBBEngineTest, public ::testing::WithParamInterface<SignInCase> {};
 
@@ -285,6 +293,10 @@ struct PostCase {
     size_t topics_kept;
     const wchar_t* failure_text;  // part of it, or "" for none
 };
+
+void PrintTo(const PostCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class PhpBBPostTest : public PhpBBEngineTest, public ::testing::WithParamInterface<PostCase> {};
 
