@@ -14,6 +14,10 @@ FakeForum::FakeForum(uint32_t codePage) : code_page_(codePage) {
 }
 
 FakeForum::~FakeForum() {
+    Stop();
+}
+
+void FakeForum::Stop() {
     server_.stop();
     if (thread_.joinable()) {
         thread_.join();
@@ -26,6 +30,11 @@ void FakeForum::Start() {
         throw std::runtime_error("the fake forum cannot bind a port");
     }
     thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // A stop that comes before the server runs is lost and the join in Stop would wait
+    // forever, so return only once it serves.
+    while (!server_.is_running()) {
+        std::this_thread::yield();
+    }
 }
 
 std::string FakeForum::Base() const {

@@ -47,6 +47,9 @@ public:
 
 protected:
     void Start();
+    // Stops serving and waits for the server thread. A fake whose handlers use its own
+    // members calls it in its destructor, before those members go away.
+    void Stop();
 
     // Sessions live in the cookie "fake_sid"; a signed-in session remembers its user.
     std::string SessionOf(const httplib::Request& request) const;
