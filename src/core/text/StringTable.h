@@ -1,6 +1,7 @@
 #pragma once
 
 #include <boost/format.hpp>
+#include <locale>
 #include <string>
 
 namespace twk {
@@ -66,10 +67,11 @@ void FeedFormat(boost::wformat& format, const First& first, const Rest&... rest)
 // Fills "%1%", "%2%" of a text with the arguments in order. Arguments are wide strings
 // or integers. A malformed text or a wrong argument count gives the text unfilled
 // rather than an exception: a message must never bring the program down.
+// Integers are written in plain decimal whatever the global locale says.
 template <typename... Args>
 std::wstring FormatText(const std::wstring& text, const Args&... args) {
     try {
-        boost::wformat format(text);
+        boost::wformat format(text, std::locale::classic());
         detail::FeedFormat(format, args...);
         return format.str();
     } catch (const boost::io::format_error&) {
