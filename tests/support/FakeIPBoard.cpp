@@ -110,14 +110,20 @@ std::vector<std::string> FakeIPBoard::SignInFieldNames() const {
     return sign_in_field_names_;
 }
 
-int FakeIPBoard::PostsReceived() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return posts_received_;
-}
-
 std::vector<std::string> FakeIPBoard::Violations() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return violations_;
+}
+
+int FakeIPBoard::Served(const std::string& page) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = served_.find(page);
+    return it == served_.end() ? 0 : it->second;
+}
+
+void FakeIPBoard::Count(const std::string& page) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++served_[page];
 }
 
 void FakeIPBoard::Violation(const std::string& text) {
@@ -226,10 +232,13 @@ void FakeIPBoard::Handle(const httplib::Request& request, httplib::Response& res
                            : Value(query, "module") == "post" && Value(query, "do") == "new_post";
     if (signInPage && Has(query, "serviceClick")) {
         // The Facebook sign-in: a hand-over to another site, without the board's form.
+        Count("facebook sign-in");
         send(L"Facebook - " + board, L"<p>Redirecting you to Facebook&hellip;</p>\n");
     } else if (signInPage) {
+        Count("sign-in page");
         send(L"Sign In - " + board, SignInPageContent(session, options, L""));
     } else if (signOut) {
+        Count("sign-out");
         SignOut(session, query, options, response);
     } else if (newTopic) {
         if (!session.signed_in) {
@@ -306,10 +315,7 @@ void FakeIPBoard::SignOut(Session session, const Fields& query, const Options& o
 
 void FakeIPBoard::NewTopicPost(const Session& session, const Fields& fields, const Options& options,
                                httplib::Response& response) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++posts_received_;
-    }
+    Count("new topic");
     const std::wstring board = BoardTitle();
     auto refuse = [&](const std::string& violation, const std::wstring& message) {
         Violation(violation);

@@ -66,8 +66,10 @@ public:
     // Names of the fields the last sign-in form sent (values are not kept: one of them is
     // a password).
     std::vector<std::string> SignInFieldNames() const;
-    // New-topic forms received, previews and refused ones included.
-    int PostsReceived() const;
+    // How often the board served "sign-in page", "facebook sign-in", "sign-out" and
+    // "new topic" (forms received, previews and refused ones included). Counted before
+    // the answer goes out, so a client that has its answer sees the count.
+    int Served(const std::string& page) const;
     // Everything the board found wrong in what it received, in words.
     std::vector<std::string> Violations() const;
 
@@ -85,6 +87,7 @@ private:
     void SetSessionSignedIn(const std::string& id, bool signedIn);
     Options CurrentOptions() const;
     void Violation(const std::string& text);
+    void Count(const std::string& page);
 
     void SignInPost(const Session& session, const Fields& fields, const Options& options,
                     httplib::Response& response);
@@ -117,7 +120,7 @@ private:
     std::map<std::string, Session> sessions_;
     int next_key_ = 1;
     std::vector<std::string> sign_in_field_names_;
-    int posts_received_ = 0;
+    std::map<std::string, int> served_;
     std::vector<std::string> violations_;
 };
 
