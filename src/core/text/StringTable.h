@@ -50,6 +50,7 @@ enum StringId : int {
     kIdsInvalidMainUrl = 143,
     kIdsLoginMandatory = 144,
     kIdsPasswordMandatory = 145,
+    kIdsProfileNotCreated = 146,
 };
 
 // The string with that id from the string table; empty when there is none.

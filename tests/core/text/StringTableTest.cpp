@@ -13,11 +13,11 @@ TEST(StringTableTest, EveryKnownIdHasItsTextAndOtherIdsNone) {
     // The lookup is a binary search, so one entry out of order hides others.
     const int ids[] = {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114,
                        115, 116, 117, 118, 119, 120, 123, 124, 126, 127, 128, 129, 130, 131,
-                       132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144, 145};
+                       132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144, 145, 146};
     for (int id : ids) {
         EXPECT_FALSE(LoadText(id).empty()) << id;
     }
-    for (int id : {0, -1, 100, 121, 122, 125, 146, 1000}) {
+    for (int id : {0, -1, 100, 121, 122, 125, 147, 1000}) {
         EXPECT_EQ(LoadText(id), L"") << id;
     }
 }
