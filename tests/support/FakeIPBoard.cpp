@@ -9,56 +9,6 @@
 namespace twk::test {
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// Form-encoded bytes back to the raw bytes the client encoded.
-std::string PercentDecode(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-                   HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::multimap<std::string, std::string> ParseFields(std::string_view text) {
-    std::multimap<std::string, std::string> fields;
-    while (!text.empty()) {
-        size_t end = text.find('&');
-        std::string_view pair = text.substr(0, end);
-        size_t equals = pair.find('=');
-        if (!pair.empty()) {
-            fields.emplace(PercentDecode(pair.substr(0, equals)),
-                           equals == std::string_view::npos
-                               ? std::string()
-                               : PercentDecode(pair.substr(equals + 1)));
-        }
-        if (end == std::string_view::npos) {
-            break;
-        }
-        text.remove_prefix(end + 1);
-    }
-    return fields;
-}
-
 std::string Value(const std::multimap<std::string, std::string>& fields, const std::string& name) {
     auto it = fields.find(name);
     return it == fields.end() ? std::string() : it->second;
@@ -172,13 +122,13 @@ void FakeIPBoard::Handle(const httplib::Request& request, httplib::Response& res
 
     Session session = SessionFor(request, options, response);
     size_t question = request.target.find('?');
-    Fields query = ParseFields(question == std::string::npos
-                                   ? std::string_view()
-                                   : std::string_view(request.target).substr(question + 1));
+    Fields query = ParseFormFields(question == std::string::npos
+                                       ? std::string_view()
+                                       : std::string_view(request.target).substr(question + 1));
     const bool board2 = generation_ == IPBoardGeneration::k2;
 
     if (request.method == "POST") {
-        Fields fields = ParseFields(request.body);
+        Fields fields = ParseFormFields(request.body);
         bool signIn = board2
                           ? Value(query, "act") == "Login" && Value(query, "CODE") == "01"
                           : Value(query, "section") == "login" && Value(query, "do") == "process";
