@@ -17,8 +17,9 @@ const wchar_t* const kSectionLink = L"showforum=";
 const wchar_t* const kReplyLink = L"&do=reply_post";
 
 // Sign-in field names, tried in this order in every form. Board 2 ("UserName",
-// "PassWord") and IP.Board 3.0 and 3.1 use the first pair; from 3.2 on the board reads
-// only "ips_username" and "ips_password", and its forms carry nothing else.
+// "PassWord") and IP.Board 3.0 use the first pair; later IP.Board 3 releases (3.3 and 3.4
+// at least) read only "ips_username" and "ips_password", and their forms carry nothing
+// else, so without the second pair they could not be signed in at all.
 const std::pair<const wchar_t*, const wchar_t*> kSignInFields[] = {
     {L"username", L"password"},
     {L"ips_username", L"ips_password"},
@@ -27,7 +28,8 @@ const std::pair<const wchar_t*, const wchar_t*> kSignInFields[] = {
 const wchar_t* const kRememberMeFields[] = {L"rememberMe", L"CookieDate"};
 
 // New-topic forms have "dosubmit", which posts, beside "preview", which only shows the
-// post again; a few skins offer "preview" alone.
+// post again and creates nothing. A form without "dosubmit" is sent with "preview"; its
+// answer then shows no topic and the post ends unconfirmed.
 const wchar_t* const kPostButtons[] = {L"dosubmit", L"preview"};
 
 }  // namespace
