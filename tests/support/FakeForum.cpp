@@ -6,6 +6,39 @@
 
 namespace twk::test {
 
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+                   HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 FakeForum::FakeForum(uint32_t codePage) : code_page_(codePage) {
     // Logged before the answer goes out (a logger runs after it), so that a client that
     // has its answer finds its request in the log.
@@ -152,6 +185,26 @@ int FakeForum::AddTopic(FakeTopic topic) {
     topic.id = static_cast<int>(topics_.size()) + 1;
     topics_.push_back(topic);
     return topic.id;
+}
+
+std::multimap<std::string, std::string> FakeForum::ParseFormFields(std::string_view text) {
+    std::multimap<std::string, std::string> fields;
+    while (!text.empty()) {
+        size_t end = text.find('&');
+        std::string_view pair = text.substr(0, end);
+        size_t equals = pair.find('=');
+        if (!pair.empty()) {
+            fields.emplace(PercentDecode(pair.substr(0, equals)),
+                           equals == std::string_view::npos
+                               ? std::string()
+                               : PercentDecode(pair.substr(equals + 1)));
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 1);
+    }
+    return fields;
 }
 
 }  // namespace twk::test

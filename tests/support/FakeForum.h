@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -59,6 +60,10 @@ protected:
 
     // True when the raw form values (bytes in the page charset) match the account.
     bool CheckCredentials(const std::string& login, const std::string& password) const;
+
+    // The fields of a form body or a query ("a=1&b=x+y"), names and values as the raw
+    // bytes the client encoded (in the page charset).
+    static std::multimap<std::string, std::string> ParseFormFields(std::string_view text);
 
     // Raw form bytes in the page charset to text, and page text to bytes.
     std::wstring Decode(const std::string& raw) const;
