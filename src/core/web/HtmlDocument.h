@@ -64,6 +64,12 @@ public:
     std::wstring DecodeText(std::string_view bytes) const;
 
 private:
+    // The decoded value of a node's attribute (name in lower case); empty when absent.
+    std::wstring AttributeText(int node, const std::string& name) const;
+    uint32_t ChooseCodePage(const std::wstring& contentType) const;
+    uint32_t DeclaredCodePage() const;
+    std::wstring SelectValue(int select) const;
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
