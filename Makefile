@@ -1,5 +1,5 @@
 # Quick start targets; see README.md.
-.PHONY: deps test build format
+.PHONY: deps test build run format
 
 deps:
 	./scripts/install-deps.sh
@@ -11,6 +11,14 @@ test: deps
 build: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build build
+
+# Builds the desktop program and starts it on the database beside it, creating an empty
+# database there the first time.
+run: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build --target tallowick twk
+	@[ -f build/src/gui/twk.db ] || build/src/cli/twk init-db build/src/gui/twk.db
+	build/src/gui/tallowick
 
 format:
 	cmake -S . -B build -G Ninja >/dev/null

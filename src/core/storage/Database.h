@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,8 @@ struct ConnectionHolder {
 ConnectionHolder& Connection();
 
 // Opens path read-write (never creating it) as the process-wide connection, closing any
-// connection that was open. True when SQLite reports success.
+// connection that was open. True when SQLite reports success; otherwise no connection is
+// left open. The path's native form (UTF-8) is what SQLite is given.
 bool OpenConnection(const std::filesystem::path& path);
 
 // OpenConnection plus the marker check (option 0 of profile 0 must read as 1). On refusal
@@ -98,6 +100,15 @@ void ReadRecord(const SqlStatement& statement, OptionRecord& record);
 void ReadRecord(const SqlStatement& statement, MessageRecord& record);
 void ReadRecord(const SqlStatement& statement, ForumRecord& record);
 void ReadRecord(const SqlStatement& statement, SubmitRecord& record);
+
+// Seams for tests. The retry wait sleeps for real (a 0 ms wait only yields the time slice)
+// and statements are stepped by sqlite3_step. Tests replace them to run out of attempts
+// without waiting and to meet a busy database in the middle of a read. An empty function
+// restores the default. Set them only while no statement is running.
+using RetryWaitFunction = std::function<void(int milliseconds)>;
+using StepFunction = std::function<int(sqlite3_stmt* statement)>;
+void SetRetryWait(RetryWaitFunction wait);
+void SetStepFunction(StepFunction step);
 
 // Integer option values are read like wcstol with base 10: leading blanks and a sign
 // are accepted, reading stops at the first non-digit, no digits give 0.

@@ -9,18 +9,21 @@
 namespace twk {
 
 bool CreateDatabase(const std::filesystem::path& path, std::wstring& error) {
+    // The native form is UTF-8; path::wstring() would convert through the C locale and
+    // throw for any non-ASCII name.
+    const std::wstring shown = Utf8ToWide(path.native());
     std::error_code exists_error;
     if (std::filesystem::exists(path, exists_error)) {
-        error = L"refusing to overwrite the existing file " + path.wstring();
+        error = L"refusing to overwrite the existing file " + shown;
         return false;
     }
     sqlite3* db = nullptr;
     // SQLITE_OPEN_EXCLUSIVE is not available for ordinary files, so the check above and
     // the create flag together keep an existing file from being touched.
-    int rc = sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
-        error = L"cannot create " + path.wstring() + L": " + Utf8ToWide(sqlite3_errstr(rc));
+        error = L"cannot create " + shown + L": " + Utf8ToWide(sqlite3_errstr(rc));
         sqlite3_close(db);
         return false;
     }
@@ -28,7 +31,7 @@ bool CreateDatabase(const std::filesystem::path& path, std::wstring& error) {
     std::string script = std::string("BEGIN;\n") + SchemaSql() + "\nCOMMIT;\n";
     rc = sqlite3_exec(db, script.c_str(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        error = L"cannot create the tables in " + path.wstring() + L": " +
+        error = L"cannot create the tables in " + shown + L": " +
                 Utf8ToWide(message ? message : sqlite3_errstr(rc));
         sqlite3_free(message);
         sqlite3_close(db);

@@ -55,18 +55,24 @@ using OptionList = std::vector<OptionRecord>;
 
 class MessageList : public std::vector<MessageRecord> {
 public:
+    using std::vector<MessageRecord>::vector;
+
     // Replaces the content with the messages of the profile, in stored order.
     void LoadForProfile(int32_t profileId);
 };
 
 class ForumList : public std::vector<ForumRecord> {
 public:
+    using std::vector<ForumRecord>::vector;
+
     // Replaces the content with the forums of the profile, in stored order.
     void LoadForProfile(int32_t profileId);
 };
 
 class SubmitList : public std::vector<SubmitRecord> {
 public:
+    using std::vector<SubmitRecord>::vector;
+
     // Replaces the content with the submit records of the message, in stored order.
     void LoadForMessage(int32_t messageId);
 };

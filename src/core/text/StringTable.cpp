@@ -54,6 +54,7 @@ constexpr Entry kStrings[] = {
     {143, L"Invalid Main URL"},
     {144, L"Login is mandatory"},
     {145, L"Password is mandatory"},
+    {146, L"Profile %1% could not be created."},
 };
 
 }  // namespace

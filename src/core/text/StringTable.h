@@ -1,6 +1,7 @@
 #pragma once
 
 #include <boost/format.hpp>
+#include <locale>
 #include <string>
 
 namespace twk {
@@ -49,6 +50,7 @@ enum StringId : int {
     kIdsInvalidMainUrl = 143,
     kIdsLoginMandatory = 144,
     kIdsPasswordMandatory = 145,
+    kIdsProfileNotCreated = 146,
 };
 
 // The string with that id from the string table; empty when there is none.
@@ -66,10 +68,11 @@ void FeedFormat(boost::wformat& format, const First& first, const Rest&... rest)
 // Fills "%1%", "%2%" of a text with the arguments in order. Arguments are wide strings
 // or integers. A malformed text or a wrong argument count gives the text unfilled
 // rather than an exception: a message must never bring the program down.
+// Integers are written in plain decimal whatever the global locale says.
 template <typename... Args>
 std::wstring FormatText(const std::wstring& text, const Args&... args) {
     try {
-        boost::wformat format(text);
+        boost::wformat format(text, std::locale::classic());
         detail::FeedFormat(format, args...);
         return format.str();
     } catch (const boost::io::format_error&) {

@@ -1,0 +1,78 @@
+// Moving records into and out of statements. Parameters and columns follow the column
+// order of each table, which is also the order of the record's fields.
+#include "storage/Database.h"
+#include "storage/Records.h"
+
+namespace twk {
+
+bool BindRecord(SqlStatement& statement, const ProfileRecord& record) {
+    return statement.BindId(1, record.profile_id) && statement.BindText(2, record.name);
+}
+
+bool BindRecord(SqlStatement& statement, const OptionRecord& record) {
+    return statement.BindId(1, record.profile_id) && statement.BindInt(2, record.option) &&
+           statement.BindText(3, record.value);
+}
+
+bool BindRecord(SqlStatement& statement, const MessageRecord& record) {
+    return statement.BindId(1, record.message_id) && statement.BindInt(2, record.profile_id) &&
+           statement.BindText(3, record.subject) && statement.BindText(4, record.msg);
+}
+
+bool BindRecord(SqlStatement& statement, const ForumRecord& record) {
+    return statement.BindId(1, record.forum_id) && statement.BindInt(2, record.profile_id) &&
+           statement.BindText(3, record.engine) && statement.BindText(4, record.main_url) &&
+           statement.BindText(5, record.title) && statement.BindInt(6, record.flags) &&
+           statement.BindText(7, record.forum_key) && statement.BindText(8, record.forum_title) &&
+           statement.BindText(9, record.login) && statement.BindText(10, record.pass);
+}
+
+bool BindRecord(SqlStatement& statement, const SubmitRecord& record) {
+    return statement.BindId(1, record.submit_id) && statement.BindId(2, record.forum_id) &&
+           statement.BindId(3, record.message_id) && statement.BindInt64(4, record.stime) &&
+           statement.BindInt(5, record.result) && statement.BindText(6, record.thread) &&
+           statement.BindText(7, record.err);
+}
+
+void ReadRecord(const SqlStatement& statement, ProfileRecord& record) {
+    record.profile_id = statement.ColumnInt(0);
+    record.name = statement.ColumnText(1);
+}
+
+void ReadRecord(const SqlStatement& statement, OptionRecord& record) {
+    record.profile_id = statement.ColumnInt(0);
+    record.option = statement.ColumnInt(1);
+    record.value = statement.ColumnText(2);
+}
+
+void ReadRecord(const SqlStatement& statement, MessageRecord& record) {
+    record.message_id = statement.ColumnInt(0);
+    record.profile_id = statement.ColumnInt(1);
+    record.subject = statement.ColumnText(2);
+    record.msg = statement.ColumnText(3);
+}
+
+void ReadRecord(const SqlStatement& statement, ForumRecord& record) {
+    record.forum_id = statement.ColumnInt(0);
+    record.profile_id = statement.ColumnInt(1);
+    record.engine = statement.ColumnText(2);
+    record.main_url = statement.ColumnText(3);
+    record.title = statement.ColumnText(4);
+    record.flags = statement.ColumnInt(5);
+    record.forum_key = statement.ColumnText(6);
+    record.forum_title = statement.ColumnText(7);
+    record.login = statement.ColumnText(8);
+    record.pass = statement.ColumnText(9);
+}
+
+void ReadRecord(const SqlStatement& statement, SubmitRecord& record) {
+    record.submit_id = statement.ColumnInt(0);
+    record.forum_id = statement.ColumnInt(1);
+    record.message_id = statement.ColumnInt(2);
+    record.stime = statement.ColumnInt64(3);
+    record.result = statement.ColumnInt(4);
+    record.thread = statement.ColumnText(5);
+    record.err = statement.ColumnText(6);
+}
+
+}  // namespace twk
