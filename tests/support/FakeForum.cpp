@@ -1,5 +1,6 @@
 #include "support/FakeForum.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "web/Charsets.h"
@@ -26,6 +27,12 @@ void FakeForum::Start() {
         throw std::runtime_error("the fake forum cannot bind a port");
     }
     thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() only ends a server whose accept loop has started: a fake destroyed right after
+    // its construction would otherwise leave the destructor waiting forever.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_.is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 std::string FakeForum::Base() const {

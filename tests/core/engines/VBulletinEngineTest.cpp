@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,10 +71,14 @@ struct SubmitCase {
     const char* name;
     int generation;
     uint32_t code_page;
+    int forum_id;
     bool answer_refresh;
     const wchar_t* subject;
     const wchar_t* body;
 };
+void PrintTo(const SubmitCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class VBulletinSubmitTest : public VBulletinEngineTest,
                             public ::testing::WithParamInterface<SubmitCase> {};
@@ -86,13 +91,13 @@ TEST_P(VBulletinSubmitTest, PostsTheTopicAndReturnsItsAddress) {
     board.Configure(setup);
 
     std::wstring topic_url;
-    ASSERT_EQ(Submit(board, row.subject, row.body, topic_url), kOk) << engine_->failure_text;
+    ASSERT_EQ(Submit(board, row.subject, row.body, topic_url, row.forum_id), kOk);
 
     EXPECT_EQ(topic_url, board.TopicUrl(1));
     EXPECT_EQ(forum_title_, board.BoardTitle());
     std::vector<test::FakeTopic> topics = board.Topics();
     ASSERT_EQ(topics.size(), 1u);
-    EXPECT_EQ(topics[0].section, "2");
+    EXPECT_EQ(topics[0].section, std::to_string(row.forum_id));
     EXPECT_EQ(topics[0].subject, row.subject);
     EXPECT_EQ(topics[0].body, row.body);
     EXPECT_EQ(topics[0].fields.count("preview"), 0u);
@@ -114,14 +119,14 @@ TEST_P(VBulletinSubmitTest, PostsTheTopicAndReturnsItsAddress) {
 INSTANTIATE_TEST_SUITE_P(
     Boards, VBulletinSubmitTest,
     ::testing::Values(
-        SubmitCase{"Vb3Windows1251Redirect", 3, kCodePageWindows1251, false,
+        SubmitCase{"Vb3Windows1251Redirect", 3, kCodePageWindows1251, 2, false,
                    L"Новая тема: проверка связи",
                    L"[b]Привет[/b], мир!\r\nВторая строка: 100% & \"кавычки\" + <тег> = ок"},
-        SubmitCase{"Vb3Utf8Refresh", 3, kCodePageUtf8, true, L"Тема 主题 テスト №1",
+        SubmitCase{"Vb3Utf8Refresh", 3, kCodePageUtf8, 2, true, L"Тема 主题 テスト №1",
                    L"Текст 中文 и 日本語\r\n[url=http://example.com/?a=1&b=2]ссылка[/url]"},
-        SubmitCase{"Vb4Utf8Redirect", 4, kCodePageUtf8, false, L"Generics 問題",
+        SubmitCase{"Vb4Utf8Redirect", 4, kCodePageUtf8, 53, false, L"Generics 問題",
                    L"Line one\r\nLine two 中文 and Кириллица"}),
-    [](const ::testing::TestParamInfo<SubmitCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<SubmitCase>& row) { return row.param.name; });
 
 TEST_F(VBulletinEngineTest, SignsOutOnceWhenTheBoardAlreadyKnowsTheUser) {
     FakeVBulletin board;
@@ -130,7 +135,7 @@ TEST_F(VBulletinEngineTest, SignsOutOnceWhenTheBoardAlreadyKnowsTheUser) {
     board.Configure(setup);
 
     std::wstring topic_url;
-    ASSERT_EQ(Submit(board, L"Тема", L"Текст", topic_url), kOk) << engine_->failure_text;
+    ASSERT_EQ(Submit(board, L"Тема", L"Текст", topic_url), kOk);
     EXPECT_EQ(board.CountRequests("GET /login.php?do=logout"), 1u);
     EXPECT_EQ(board.Topics().size(), 1u);
 }
@@ -146,6 +151,9 @@ struct FailureCase {
     int forum_id = 2;
     const wchar_t* password = FakeVBulletin::kPassword;
 };
+void PrintTo(const FailureCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class VBulletinFailureTest : public VBulletinEngineTest,
                              public ::testing::WithParamInterface<FailureCase> {};
@@ -214,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                         s.post_answer_refresh = true;
                     },
                     kCheckResult, 1, ""}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FailureCase>& row) { return row.param.name; });
 
 TEST_F(VBulletinEngineTest, ClosedPortIsAConnectionError) {
     std::wstring main_url;
@@ -238,6 +246,9 @@ struct StopCase {
     ResultCode expected;
     size_t topics_stored;
 };
+void PrintTo(const StopCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class VBulletinStopTest : public VBulletinEngineTest,
                           public ::testing::WithParamInterface<StopCase> {};
@@ -268,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"LastSecondBeforeSending", false, 15, kStopped, 0},
                       StopCase{"AfterSendingRefreshNotFollowed", true, 16, kCheckResult, 1},
                       StopCase{"AfterSendingRedirectAlreadyFollowed", false, 16, kOk, 1}),
-    [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<StopCase>& row) { return row.param.name; });
 
 // --- Scan ---------------------------------------------------------------------------------
 
@@ -323,6 +334,9 @@ struct ScanCase {
     const wchar_t* forum_list;
     Expected expected;
 };
+void PrintTo(const ScanCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class VBulletinCellRuleTest : public VBulletinEngineTest,
                               public ::testing::WithParamInterface<ScanCase> {};
@@ -387,7 +401,7 @@ INSTANTIATE_TEST_SUITE_P(
                  L"<table><tr><td class=\"alt1\"><a href=\"member.php?u=1\">Member</a></td>"
                  L"</tr></table>",
                  {}}),
-    [](const ::testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<ScanCase>& row) { return row.param.name; });
 
 // vBulletin 4 lists forums in <li id="forumN"> items, which no cell rule sees; only the
 // second pass's address rule can find them, and only with vBulletin's standard links.
@@ -398,6 +412,9 @@ struct Vb4Case {
     bool lists_main_page;  // the index itself, titled with its TITLE
     Expected expected;
 };
+void PrintTo(const Vb4Case& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class VBulletin4ScanTest : public VBulletinEngineTest,
                            public ::testing::WithParamInterface<Vb4Case> {};
@@ -431,7 +448,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // The saved board: its "Ask a Question" tab makes the index look
                       // like a section page.
                       Vb4Case{"FriendlyLinksAndNewThreadTab", true, true, true, {}}),
-    [](const ::testing::TestParamInfo<Vb4Case>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<Vb4Case>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace twk
