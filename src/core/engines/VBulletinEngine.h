@@ -4,8 +4,8 @@
 
 namespace twk {
 
-// The engine for forums whose script is "vBulletin" (generation 3; generation 4 signs in
-// and posts the same way). Owned by one job, like every engine.
+// The engine for forums whose script is "vBulletin" (version 3; version 4 shares its sign-in
+// and posting fields). Owned by one job, like every engine.
 class VBulletinEngine : public ForumEngine {
 public:
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
