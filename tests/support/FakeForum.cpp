@@ -1,5 +1,6 @@
 #include "support/FakeForum.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "web/Charsets.h"
@@ -66,10 +67,11 @@ void FakeForum::Start() {
         throw std::runtime_error("the fake forum cannot bind a port");
     }
     thread_ = std::thread([this] { server_.listen_after_bind(); });
-    // A stop that comes before the server runs is lost and the join in Stop would wait
-    // forever, so return only once it serves.
-    while (!server_.is_running()) {
-        std::this_thread::yield();
+    // stop() only ends a server whose accept loop has started: a fake destroyed right after
+    // its construction would otherwise leave the destructor waiting forever.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_.is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
