@@ -1,0 +1,217 @@
+// twk scan and twk submit against local boards, as a user runs them.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "TwkProcess.h"
+#include "storage/Tables.h"
+#include "support/FakePhpBB.h"
+#include "support/LocalServer.h"
+#include "support/SubmitTestData.h"
+#include "support/TestDatabase.h"
+#include "text/Unicode.h"
+
+namespace twk {
+namespace {
+
+using test::FakePhpBB;
+using test::RunTwk;
+using test::TwkResult;
+
+class SubmitCommandTest : public ::testing::Test {
+protected:
+    std::string Db() const { return db_.path().string(); }
+    const std::filesystem::path& Dir() const { return db_.dir().path(); }
+    std::vector<std::string> SubmitArgs() const {
+        return {"submit",
+                "--db",
+                Db(),
+                "--profile",
+                "Main",
+                "--message",
+                std::to_string(message_.message_id),
+                "--no-pauses"};
+    }
+
+    test::TestDatabase db_;
+    int32_t profile_ = test::AddProfile(L"Main");
+    MessageRecord message_ = test::AddMessage(profile_, L"Тема из twk", L"[b]Привет[/b] & hi");
+};
+
+TEST_F(SubmitCommandTest, SubmitPostsToEveryForumAndResultsShowsThem) {
+    FakePhpBB board(3);
+    test::ForumSpec spec;
+    spec.main_url = board.MainUrl();
+    spec.forum_key = board.SectionUrl();
+    spec.login = FakePhpBB::kLogin;
+    spec.pass = FakePhpBB::kPassword;
+    ForumList forums = test::AddForums(profile_, 3, spec);
+    SetOptionInt(OptThreadCount, 2, profile_);
+
+    TwkResult run = RunTwk(SubmitArgs(), Dir());
+    ASSERT_EQ(run.code, 0) << run.out << run.err;
+
+    std::vector<test::FakeTopic> topics = board.Topics();
+    ASSERT_EQ(topics.size(), 3u);
+    for (const test::FakeTopic& topic : topics) {
+        EXPECT_EQ(topic.subject, L"Тема из twk");
+        EXPECT_EQ(topic.body, L"[b]Привет[/b] & hi");
+    }
+    SubmitList stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 3u);
+    for (const SubmitRecord& record : stored) {
+        EXPECT_EQ(record.result, kOk);
+        EXPECT_NE(record.thread.find(L"/viewtopic.php?t="), std::wstring::npos);
+        // Each forum left its log beside the database.
+        EXPECT_TRUE(std::filesystem::exists(Dir() / "log" /
+                                            ("log_" + std::to_string(record.forum_id) + "_" +
+                                             std::to_string(message_.message_id) + ".html")));
+    }
+    // One line per step and per result, then the summary.
+    EXPECT_NE(run.out.find("Forum 1: Sending login information ...\n"), std::string::npos);
+    EXPECT_NE(run.out.find("Forum 3: Sending message ...\n"), std::string::npos);
+    EXPECT_NE(run.out.find("[3/3] "), std::string::npos);
+    EXPECT_NE(run.out.find("Done this run: 3 of 3 forums. In all 3 OK, 0 failed, 0 without a "
+                           "result."),
+              std::string::npos)
+        << run.out;
+
+    TwkResult listed = RunTwk({"results", "--db", Db(), "--profile", "Main", "--message",
+                               std::to_string(message_.message_id)},
+                              Dir());
+    ASSERT_EQ(listed.code, 0) << listed.err;
+    for (const SubmitRecord& record : stored) {
+        EXPECT_NE(listed.out.find("\tOK\t" + WideToUtf8(record.thread) + "\n"), std::string::npos)
+            << listed.out;
+    }
+}
+
+TEST_F(SubmitCommandTest, ScanReadsThePasswordFromStandardInput) {
+    FakePhpBB board(3);
+    std::string password = WideToUtf8(FakePhpBB::kPassword);
+    TwkResult run = RunTwk({"scan", "--script", "phpBB", "--url", WideToUtf8(board.MainUrl()),
+                            "--user", WideToUtf8(FakePhpBB::kLogin), "--db", Db(), "--no-pauses"},
+                           Dir(), password + "\n");
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("Forum: "), std::string::npos);
+    for (int section : {FakePhpBB::kGeneralForum, FakePhpBB::kNewsForum}) {
+        EXPECT_NE(run.out.find(WideToUtf8(board.SectionTitle(section)) + "\t" +
+                               WideToUtf8(board.SectionUrl(section)) + "\n"),
+                  std::string::npos)
+            << run.out;
+    }
+    // The password is nowhere in what twk printed.
+    EXPECT_EQ(run.out.find(password), std::string::npos);
+    EXPECT_EQ(run.err.find(password), std::string::npos);
+
+    run = RunTwk({"scan", "--script", "phpBB", "--url", WideToUtf8(board.MainUrl()), "--user",
+                  WideToUtf8(FakePhpBB::kLogin), "--no-pauses"},
+                 Dir(), "wrong\n");
+    EXPECT_EQ(run.code, kInvalidLogin);
+    EXPECT_NE(run.err.find("twk scan: Invalid login\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
+// A board that holds its first answer until the test lets it go, so that Ctrl-C can
+// arrive while a forum is being worked on.
+class HoldingBoard {
+public:
+    HoldingBoard() {
+        server_.server().Get(
+            ".*", [this](const httplib::Request& request, httplib::Response& response) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                paths_.push_back(request.path);
+                changed_.notify_all();
+                changed_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
+                response.set_content("<html><body>Board</body></html>", "text/html");
+            });
+        server_.Start();
+    }
+    ~HoldingBoard() {
+        Release();
+        server_.Stop();
+    }
+
+    std::wstring Url(const std::string& path) const { return server_.WideUrl(path); }
+    bool WaitForRequest() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30),
+                                 [this] { return !paths_.empty(); });
+    }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            released_ = true;
+        }
+        changed_.notify_all();
+    }
+    size_t CountRequests(const std::string& prefix) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        size_t count = 0;
+        for (const std::string& path : paths_) {
+            count += path.rfind(prefix, 0) == 0 ? 1 : 0;
+        }
+        return count;
+    }
+
+private:
+    test::LocalServer server_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> paths_;
+    bool released_ = false;
+};
+
+class SubmitInterruptTest : public SubmitCommandTest {
+protected:
+    SubmitInterruptTest() {
+        SetOptionInt(OptThreadCount, 1, profile_);
+        for (const char* name : {"/first/", "/second/"}) {
+            test::ForumSpec spec;
+            spec.main_url = board_.Url(std::string(name) + "index.php");
+            spec.forum_key = board_.Url(std::string(name) + "viewforum.php?f=2");
+            test::AddForums(profile_, 1, spec);
+        }
+    }
+
+    HoldingBoard board_;
+};
+
+TEST_F(SubmitInterruptTest, FirstCtrlCStartsNoMoreForums) {
+    test::TwkProcess twk(SubmitArgs(), Dir());
+    ASSERT_TRUE(board_.WaitForRequest());
+    twk.Signal(SIGINT);
+    ASSERT_TRUE(twk.WaitForError("Stopping: no new forums")) << twk.Error();
+    board_.Release();
+
+    EXPECT_EQ(twk.Wait(), 130) << twk.Output() << twk.Error();
+    EXPECT_EQ(board_.CountRequests("/second/"), 0u);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 1u);  // the running forum finished with its own result
+    EXPECT_NE(twk.Output().find("Done this run: 1 of 2 forums."), std::string::npos)
+        << twk.Output();
+}
+
+TEST_F(SubmitInterruptTest, SecondCtrlCStopsTheRunningForums) {
+    test::TwkProcess twk(SubmitArgs(), Dir());
+    ASSERT_TRUE(board_.WaitForRequest());
+    twk.Signal(SIGINT);
+    ASSERT_TRUE(twk.WaitForError("Stopping: no new forums")) << twk.Error();
+    twk.Signal(SIGINT);
+
+    // The held request is cut off; the board never answers before twk ends.
+    EXPECT_EQ(twk.Wait(), 130) << twk.Output() << twk.Error();
+    EXPECT_NE(twk.Error().find("Stopping the running forums now"), std::string::npos);
+    EXPECT_TRUE(test::StoredResults(message_.message_id).empty());
+    EXPECT_NE(twk.Output().find("0 OK, 0 failed, 2 without a result"), std::string::npos)
+        << twk.Output();
+}
+
+}  // namespace
+}  // namespace twk

@@ -1,0 +1,163 @@
+// Whole runs of the submit manager against a fake phpBB board, pauses off.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/ProgramDirectory.h"
+#include "storage/Tables.h"
+#include "submit/JobEventQueue.h"
+#include "submit/SubmitManager.h"
+#include "support/FakePhpBB.h"
+#include "support/FakeSleeper.h"
+#include "support/SubmitTestData.h"
+#include "support/TestDatabase.h"
+#include "text/StringTable.h"
+
+namespace twk {
+namespace {
+
+using test::FakePhpBB;
+
+// A loopback port that is bound but never listens: connecting to it is refused.
+class RefusingPort {
+public:
+    RefusingPort() {
+        socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length);
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(socket_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    std::wstring Url() const { return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/"; }
+
+private:
+    int socket_ = -1;
+    int port_ = 0;
+};
+
+// Remembers every text the Result column showed.
+class CellRecorder : public SubmitManagerObserver {
+public:
+    explicit CellRecorder(const SubmitManager& manager) : manager_(manager) {}
+    void ForumChanged(int32_t forumId) override {
+        texts.push_back(manager_.ResultCellText(forumId));
+    }
+    void StateChanged() override {}
+
+    std::vector<std::wstring> texts;
+
+private:
+    const SubmitManager& manager_;
+};
+
+class SubmitRunTest : public ::testing::Test {
+protected:
+    SubmitRunTest() {
+        SetProgramDirectory(db_.dir().path());
+        manager_.SetSleeper(&sleeper_);
+        manager_.SetObserver(&cells_);
+    }
+
+    test::ForumSpec OnBoard(int section = FakePhpBB::kGeneralForum) const {
+        test::ForumSpec spec;
+        spec.main_url = board_.MainUrl();
+        spec.forum_key = board_.SectionUrl(section);
+        spec.login = FakePhpBB::kLogin;
+        spec.pass = FakePhpBB::kPassword;
+        return spec;
+    }
+
+    test::TestDatabase db_;
+    FakePhpBB board_{3};
+    test::FakeSleeper sleeper_;
+    JobEventQueue queue_;
+    SubmitManager manager_{queue_};
+    CellRecorder cells_{manager_};
+    int32_t profile_ = test::AddProfile(L"Main");
+    MessageRecord message_ = test::AddMessage(profile_, L"Subject", L"Body");
+};
+
+TEST_F(SubmitRunTest, ResultsAreStoredWithTopicAddressOrFailureText) {
+    RefusingPort dead;
+    test::AddForums(profile_, 1, OnBoard(FakePhpBB::kGeneralForum), L"General");
+    test::AddForums(profile_, 1, OnBoard(FakePhpBB::kNewsForum), L"News");
+    test::ForumSpec unreachable = OnBoard();
+    unreachable.main_url = dead.Url();
+    test::AddForums(profile_, 1, unreachable, L"Dead");
+    manager_.Reload(profile_, message_);
+
+    manager_.StartRun();
+    EXPECT_EQ(manager_.running_jobs(), 3);
+    ASSERT_TRUE(test::RunToEnd(manager_, queue_));
+
+    ASSERT_EQ(board_.Topics().size(), 2u);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 3u);
+    std::vector<std::wstring> topic_urls;
+    for (const SubmitRecord& record : stored) {
+        EXPECT_GT(record.stime, 0);
+        const ForumRecord* forum = manager_.FindForum(record.forum_id);
+        ASSERT_NE(forum, nullptr);
+        if (forum->title == L"Dead 1") {
+            EXPECT_EQ(record.result, kConnectionError);
+            EXPECT_FALSE(record.err.empty());
+            EXPECT_EQ(record.thread, L"");
+            // The failed request's own message is what the row shows.
+            EXPECT_EQ(manager_.ResultCellText(record.forum_id), record.err);
+        } else {
+            EXPECT_EQ(record.result, kOk);
+            EXPECT_EQ(record.err, L"");
+            EXPECT_EQ(manager_.ResultCellText(record.forum_id), L"OK");
+            topic_urls.push_back(record.thread);
+        }
+    }
+    std::sort(topic_urls.begin(), topic_urls.end());
+    EXPECT_EQ(topic_urls, (std::vector<std::wstring>{board_.TopicUrl(1), board_.TopicUrl(2)}));
+
+    // The rows showed each step while the jobs ran.
+    for (int id : {kIdsSendingLogin, kIdsOpeningForum, kIdsSendingMessage}) {
+        EXPECT_NE(std::find(cells_.texts.begin(), cells_.texts.end(), LoadText(id)),
+                  cells_.texts.end())
+            << id;
+    }
+}
+
+TEST_F(SubmitRunTest, ARunPostsTheTextItWasStartedWith) {
+    test::AddForums(profile_, 2, OnBoard());
+    SetOptionInt(OptThreadCount, 1, profile_);
+    manager_.Reload(profile_, message_);
+    manager_.StartRun();
+
+    MessageRecord edited = message_;
+    edited.subject = L"Edited subject";
+    ASSERT_EQ(SaveMessage(edited), 0);
+    manager_.Reload(profile_, edited);
+    ASSERT_TRUE(test::RunToEnd(manager_, queue_));
+    // The running job posted the text the run started with, and nothing else started.
+    std::vector<test::FakeTopic> topics = board_.Topics();
+    ASSERT_EQ(topics.size(), 1u);
+    EXPECT_EQ(topics[0].subject, L"Subject");
+
+    manager_.StartRun();
+    ASSERT_TRUE(test::RunToEnd(manager_, queue_));
+    topics = board_.Topics();
+    ASSERT_EQ(topics.size(), 2u);
+    EXPECT_EQ(topics[1].subject, L"Edited subject");
+    EXPECT_EQ(test::StoredResults(message_.message_id).size(), 2u);
+}
+
+}  // namespace
+}  // namespace twk
