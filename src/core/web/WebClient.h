@@ -41,13 +41,19 @@ public:
     void Abort();
 
 private:
+    friend bool ApplyConnectionOptions(const ConnectionOptions& options, WebClient& client);
+
+    bool Fetch(const std::wstring& url, int redirectsLeft, bool afterRedirect);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
 // Applies a profile's connection settings to the client: Auto keeps the system's proxy
 // configuration (the usual proxy environment variables), Direct uses no proxy, Proxy
-// sends every request (https too) through proxy_address:proxy_port.
+// sends every request (https too) through proxy_address:proxy_port. False for an unknown
+// mode and for Proxy without address or port; every request then fails rather than
+// leaving without the proxy the user chose.
 bool ApplyConnectionOptions(const ConnectionOptions& options, WebClient& client);
 
 // Resolves a redirect target against the address of the response that carried it,
