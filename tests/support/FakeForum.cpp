@@ -1,19 +1,60 @@
 #include "support/FakeForum.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "web/Charsets.h"
 
 namespace twk::test {
 
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+                   HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 FakeForum::FakeForum(uint32_t codePage) : code_page_(codePage) {
-    server_.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+    // Logged before the answer goes out (a logger runs after it), so that a client that
+    // has its answer finds its request in the log.
+    server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back({request.method + " " + request.target, request.headers});
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 }
 
 FakeForum::~FakeForum() {
+    Stop();
+}
+
+void FakeForum::Stop() {
     server_.stop();
     if (thread_.joinable()) {
         thread_.join();
@@ -26,6 +67,12 @@ void FakeForum::Start() {
         throw std::runtime_error("the fake forum cannot bind a port");
     }
     thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() only ends a server whose accept loop has started: a fake destroyed right after
+    // its construction would otherwise leave the destructor waiting forever.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_.is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 std::string FakeForum::Base() const {
@@ -140,6 +187,26 @@ int FakeForum::AddTopic(FakeTopic topic) {
     topic.id = static_cast<int>(topics_.size()) + 1;
     topics_.push_back(topic);
     return topic.id;
+}
+
+std::multimap<std::string, std::string> FakeForum::ParseFormFields(std::string_view text) {
+    std::multimap<std::string, std::string> fields;
+    while (!text.empty()) {
+        size_t end = text.find('&');
+        std::string_view pair = text.substr(0, end);
+        size_t equals = pair.find('=');
+        if (!pair.empty()) {
+            fields.emplace(PercentDecode(pair.substr(0, equals)),
+                           equals == std::string_view::npos
+                               ? std::string()
+                               : PercentDecode(pair.substr(equals + 1)));
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 1);
+    }
+    return fields;
 }
 
 }  // namespace twk::test

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -47,6 +48,9 @@ public:
 
 protected:
     void Start();
+    // Stops serving and waits for the server thread. A fake whose handlers use its own
+    // members calls it in its destructor, before those members go away.
+    void Stop();
 
     // Sessions live in the cookie "fake_sid"; a signed-in session remembers its user.
     std::string SessionOf(const httplib::Request& request) const;
@@ -56,6 +60,10 @@ protected:
 
     // True when the raw form values (bytes in the page charset) match the account.
     bool CheckCredentials(const std::string& login, const std::string& password) const;
+
+    // The fields of a form body or a query ("a=1&b=x+y"), names and values as the raw
+    // bytes the client encoded (in the page charset).
+    static std::multimap<std::string, std::string> ParseFormFields(std::string_view text);
 
     // Raw form bytes in the page charset to text, and page text to bytes.
     std::wstring Decode(const std::string& raw) const;

@@ -4,7 +4,8 @@
 
 namespace twk {
 
-// The engine for forums whose script is "IPBoard".
+// The engine for forums whose script is "IPBoard": Invision Power Board 2 ("act=Login"
+// addresses) and IP.Board 3 ("section=login" addresses). Created per job by CreateEngine.
 class IPBoardEngine : public ForumEngine {
 public:
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
@@ -15,8 +16,10 @@ public:
 
 private:
     bool IsSignedIn();
+    bool FindSignInLink();
     bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
     bool FindNewTopicLink();
+    bool FindNewTopicForm(HtmlForm& form, const std::wstring& subject);
 };
 
 }  // namespace twk

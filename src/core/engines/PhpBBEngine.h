@@ -4,7 +4,8 @@
 
 namespace twk {
 
-// The engine for forums whose script is "phpBB".
+// The engine for forums whose script is "phpBB": both generations, the "/ucp.php" pages of
+// phpBB 3 and the "/login.php" pages of phpBB 2. Owned by one job, like every engine.
 class PhpBBEngine : public ForumEngine {
 public:
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
@@ -15,7 +16,10 @@ public:
 
 private:
     bool IsSignedIn();
+    bool FindSignInLink();
     bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
+    // True when the page still asks for an account: a refused sign-in.
+    bool HasSignInForm();
     bool FindNewTopicLink();
 };
 

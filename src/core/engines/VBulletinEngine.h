@@ -4,7 +4,8 @@
 
 namespace twk {
 
-// The engine for forums whose script is "vBulletin".
+// The engine for forums whose script is "vBulletin" (version 3; version 4 shares its sign-in
+// and posting fields). Owned by one job, like every engine.
 class VBulletinEngine : public ForumEngine {
 public:
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
@@ -17,6 +18,8 @@ private:
     bool IsSignedIn();
     bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
     bool FindNewTopicLink();
+    // The absolute URL of the link under the link cursor, and whether it may name a section.
+    bool IsSectionCandidate(std::wstring& url) const;
 };
 
 }  // namespace twk

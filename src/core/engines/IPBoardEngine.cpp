@@ -1,0 +1,192 @@
+#include "engines/IPBoardEngine.h"
+
+#include <utility>
+
+namespace twk {
+namespace {
+
+// Board 2 links carry "act=Login&CODE=..", IP.Board 3 links "section=login&do=..".
+const std::vector<std::wstring> kSignOutLinks = {L"&do=logout", L"act=Login&CODE=03"};
+const std::vector<std::wstring> kSignInLinks = {L"&section=login", L"act=Login&CODE=00"};
+// IP.Board 3 puts its Facebook and Twitter sign-in links, which also contain
+// "&section=login", before the board's own sign-in link.
+const std::vector<std::wstring> kSocialSignInLinks = {L"serviceClick="};
+const std::vector<std::wstring> kNewTopicLinks = {L"module=post&section=post&do=new_post",
+                                                  L"act=post&do=new_post"};
+const wchar_t* const kSectionLink = L"showforum=";
+const wchar_t* const kReplyLink = L"&do=reply_post";
+
+// Sign-in field names, tried in this order in every form. Board 2 ("UserName",
+// "PassWord") and IP.Board 3.0 use the first pair; later IP.Board 3 releases (3.3 and 3.4
+// at least) read only "ips_username" and "ips_password", and their forms carry nothing
+// else, so without the second pair they could not be signed in at all.
+const std::pair<const wchar_t*, const wchar_t*> kSignInFields[] = {
+    {L"username", L"password"},
+    {L"ips_username", L"ips_password"},
+};
+// Remember-me fields: the board would otherwise set a long-lived sign-in cookie.
+const wchar_t* const kRememberMeFields[] = {L"rememberMe", L"CookieDate"};
+
+// New-topic forms have "dosubmit", which posts, beside "preview", which only shows the
+// post again and creates nothing. A form without "dosubmit" is sent with "preview"; its
+// answer then shows no topic and the post ends unconfirmed.
+const wchar_t* const kPostButtons[] = {L"dosubmit", L"preview"};
+
+}  // namespace
+
+ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& password,
+                                 std::wstring& forumTitle) {
+    ResultCode result = OpenUrl(base_url, false);
+    if (result != kOk) {
+        return result;
+    }
+    std::wstring title;
+    if (page.Title(title)) {
+        forumTitle = title;
+    }
+    // A session left over in the cookies would hide the sign-in form; start afresh.
+    if (IsSignedIn()) {
+        result = OpenUrl(page.LinkUrl(), true);
+        if (result != kOk) {
+            return result;
+        }
+    }
+
+    HtmlForm form;
+    bool retried = false;
+    while (!FindSignInForm(form, login, password)) {
+        if (retried) {
+            return kNotScript;
+        }
+        retried = true;
+        if (FindSignInLink()) {
+            result = OpenUrl(page.LinkUrl(), false);
+            if (result != kOk) {
+                return result;
+            }
+        }
+    }
+
+    result = SubmitForm(form, true);
+    if (result != kOk) {
+        return result;
+    }
+    return IsSignedIn() ? kOk : kInvalidLogin;
+}
+
+ResultCode IPBoardEngine::ReadSections(SectionList& sections) {
+    ResultCode result = OpenUrl(base_url, false);
+    if (result != kOk) {
+        return result;
+    }
+    const size_t listed = sections.size();
+    for (int i = 0; page.SelectLink(i); ++i) {
+        std::wstring url = page.LinkUrl();
+        if (url.find(kSectionLink) != std::wstring::npos) {
+            AddSection(sections, url, page.LinkText());
+        }
+    }
+    // Boards with friendly addresses have no "showforum=" links; their forum names are
+    // H4 headings.
+    if (sections.size() == listed) {
+        for (int i = 0; page.SelectLink(i); ++i) {
+            page.element_cursor = page.link_cursor;
+            if (page.SelectAncestor("h4")) {
+                AddSection(sections, page.LinkUrl(), page.LinkText());
+            }
+        }
+    }
+    return kOk;
+}
+
+ResultCode IPBoardEngine::PostTopic(const std::wstring& subject, const std::wstring& body,
+                                    std::wstring& topicUrl) {
+    if (!FindNewTopicLink()) {
+        return kNewTopicNotAllowed;
+    }
+    ResultCode result = OpenUrl(page.LinkUrl(), false);
+    if (result != kOk) {
+        return result;
+    }
+
+    HtmlForm form;
+    if (!FindNewTopicForm(form, subject)) {
+        return kNotScript;
+    }
+    if (!SetFieldValue(form.fields, L"Post", body, true)) {
+        return kNotScript;
+    }
+    size_t button = kNoField;
+    for (const wchar_t* name : kPostButtons) {
+        button = FindField(form.fields, name, kFieldSubmit, false);
+        if (button != kNoField) {
+            break;
+        }
+    }
+    if (button == kNoField) {
+        return kNotScript;
+    }
+    PressButton(form.fields, button);
+
+    if (Pause(10)) {
+        return kStopped;
+    }
+    result = SubmitForm(form, false);
+    if (result != kOk) {
+        return result;
+    }
+    return CheckPostResult(kReplyLink, topicUrl);
+}
+
+bool IPBoardEngine::IsSignedIn() {
+    return FindLink(kSignOutLinks);
+}
+
+bool IPBoardEngine::FindSignInLink() {
+    if (IsSignedIn()) {
+        return false;
+    }
+    return FindLink(kSignInLinks, kSocialSignInLinks);
+}
+
+bool IPBoardEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
+                                   const std::wstring& password) {
+    for (int i = 0;; ++i) {
+        page.form_cursor = page.FindElement(i, "FORM");
+        if (page.form_cursor.AtEnd()) {
+            return false;
+        }
+        page.ReadForm(form);
+        for (const auto& [loginName, passwordName] : kSignInFields) {
+            if (SetFieldValue(form.fields, loginName, login, true) &&
+                SetFieldValue(form.fields, passwordName, password, true)) {
+                // A form may carry a remember-me field twice (a yes and a no radio
+                // button); none of them may be sent.
+                for (const wchar_t* name : kRememberMeFields) {
+                    while (RemoveField(form.fields, name)) {
+                    }
+                }
+                return true;
+            }
+        }
+    }
+}
+
+bool IPBoardEngine::FindNewTopicLink() {
+    return FindLink(kNewTopicLinks);
+}
+
+bool IPBoardEngine::FindNewTopicForm(HtmlForm& form, const std::wstring& subject) {
+    for (int i = 0;; ++i) {
+        page.form_cursor = page.FindElement(i, "FORM");
+        if (page.form_cursor.AtEnd()) {
+            return false;
+        }
+        page.ReadForm(form);
+        if (SetFieldValue(form.fields, L"TopicTitle", subject, true)) {
+            return true;
+        }
+    }
+}
+
+}  // namespace twk

@@ -1,0 +1,217 @@
+#include "engines/VBulletinEngine.h"
+
+#include <cwctype>
+
+namespace twk {
+
+namespace {
+
+const wchar_t* const kSignOutPattern = L"?do=logout";
+const wchar_t* const kNewTopicPattern = L"/newthread.php?do=newthread";
+const wchar_t* const kSectionPattern = L"forumdisplay.php?f=";
+const wchar_t* const kReplyPattern = L"/newreply.php";
+
+// Forum cells of the board index carry ids "f" + forum number.
+bool IsForumCellId(const std::wstring& id) {
+    return !id.empty() && id[0] == L'f';
+}
+
+// Link texts and titles come with the indentation of the page source around them.
+std::wstring Trimmed(const std::wstring& text) {
+    size_t first = 0;
+    while (first < text.size() && std::iswspace(text[first])) {
+        ++first;
+    }
+    size_t last = text.size();
+    while (last > first && std::iswspace(text[last - 1])) {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
+}  // namespace
+
+ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring& password,
+                                   std::wstring& forumTitle) {
+    ResultCode result = OpenUrl(base_url, false);
+    if (result != kOk) {
+        return result;
+    }
+    std::wstring title;
+    if (page.Title(title)) {
+        forumTitle = Trimmed(title);
+    }
+
+    // A board that still knows us from an earlier visit shows no sign-in form; signing out
+    // once brings the guest page (vBulletin's "cookies cleared" page) that carries it.
+    HtmlForm form;
+    bool retried = false;
+    while (!FindSignInForm(form, login, password)) {
+        if (retried) {
+            return kNotScript;
+        }
+        retried = true;
+        if (IsSignedIn()) {
+            result = OpenUrl(page.LinkUrl(), false);
+            if (result != kOk) {
+                return result;
+            }
+        }
+    }
+
+    result = SubmitForm(form, false);
+    if (result != kOk) {
+        return result;
+    }
+    // vBulletin answers with its "Thank you for logging in" page, which has no navigation
+    // bar; the page it refreshes to shows whether the board took the account.
+    std::wstring target;
+    if (page.MetaRefreshUrl(target)) {
+        result = OpenUrl(target, false);
+        if (result != kOk) {
+            return result;
+        }
+    }
+    return IsSignedIn() ? kOk : kInvalidLogin;
+}
+
+ResultCode VBulletinEngine::ReadSections(SectionList& sections) {
+    ResultCode result = OpenUrl(base_url, false);
+    if (result != kOk) {
+        return result;
+    }
+    if (FindNewTopicLink()) {
+        std::wstring title;
+        page.Title(title);
+        AddSection(sections, web.current_url, Trimmed(title));
+        return kOk;
+    }
+
+    SectionList found;
+    for (int i = 0; page.SelectLink(i); ++i) {
+        std::wstring url;
+        if (!IsSectionCandidate(url)) {
+            continue;
+        }
+        page.element_cursor = page.link_cursor;
+        if (!page.SelectAncestor("TD")) {
+            continue;
+        }
+        std::wstring id = page.ElementId();
+        // Styles wrap the link in a cell of its own inside the forum's cell.
+        if (!IsForumCellId(id)) {
+            if (!page.SelectAncestor("TD")) {
+                continue;
+            }
+            id = page.ElementId();
+            if (!IsForumCellId(id)) {
+                continue;
+            }
+        }
+        if (id.size() < 2 || id[1] < L'0' || id[1] > L'9') {
+            continue;
+        }
+        AddSection(found, url, Trimmed(page.LinkText()));
+    }
+
+    if (found.empty()) {
+        for (int i = 0; page.SelectLink(i); ++i) {
+            std::wstring url;
+            if (!IsSectionCandidate(url)) {
+                continue;
+            }
+            bool section = url.find(kSectionPattern) != std::wstring::npos;
+            if (!section) {
+                page.element_cursor = page.link_cursor;
+                section = page.SelectAncestor("TD") && IsForumCellId(page.ElementId());
+            }
+            if (section) {
+                AddSection(found, url, Trimmed(page.LinkText()));
+            }
+        }
+    }
+
+    for (const SectionRecord& section : found) {
+        AddSection(sections, section.url, section.title);
+    }
+    return kOk;
+}
+
+ResultCode VBulletinEngine::PostTopic(const std::wstring& subject, const std::wstring& body,
+                                      std::wstring& topicUrl) {
+    if (!FindNewTopicLink()) {
+        return kNewTopicNotAllowed;
+    }
+    ResultCode result = OpenUrl(page.LinkUrl(), false);
+    if (result != kOk) {
+        return result;
+    }
+
+    HtmlForm form;
+    bool found = false;
+    for (int i = 0;; ++i) {
+        page.form_cursor = page.FindElement(i, "FORM");
+        if (page.form_cursor.AtEnd()) {
+            break;
+        }
+        page.ReadForm(form);
+        if (SetFieldValue(form.fields, L"subject", subject, false)) {
+            found = true;
+            break;
+        }
+    }
+    if (!found || !SetFieldValue(form.fields, L"message", body, false)) {
+        return kNoMessageForm;
+    }
+    size_t button = FindField(form.fields, L"sbutton", kFieldSubmit, false);
+    if (button == kNoField) {
+        return kNoMessageForm;
+    }
+    PressButton(form.fields, button);
+    // In WYSIWYG mode the board reads the message as the editor's HTML and drops its line
+    // breaks; the message is BBCode, so ask for the plain editor's reading.
+    SetFieldValue(form.fields, L"wysiwyg", L"0", false);
+
+    // A stop during the pause is answered by SubmitForm, which then sends nothing.
+    Pause(15);
+    result = SubmitForm(form, false);
+    if (result != kOk) {
+        return result;
+    }
+    Pause(3);
+    return CheckPostResult(kReplyPattern, topicUrl);
+}
+
+bool VBulletinEngine::IsSignedIn() {
+    return FindLink({kSignOutPattern});
+}
+
+bool VBulletinEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
+                                     const std::wstring& password) {
+    for (int i = 0;; ++i) {
+        page.form_cursor = page.FindElement(i, "FORM");
+        if (page.form_cursor.AtEnd()) {
+            return false;
+        }
+        page.ReadForm(form);
+        if (SetFieldValue(form.fields, L"vb_login_username", login, false) &&
+            SetFieldValue(form.fields, L"vb_login_password", password, false)) {
+            // The two md5 fields stay empty: the board then checks the plain password.
+            RemoveField(form.fields, L"cookieuser");
+            return true;
+        }
+    }
+}
+
+bool VBulletinEngine::FindNewTopicLink() {
+    return FindLink({kNewTopicPattern});
+}
+
+bool VBulletinEngine::IsSectionCandidate(std::wstring& url) const {
+    url = page.LinkUrl();
+    // An anchor without an address (<a name=...>, or a stray "<a>" in a forum description)
+    // resolves to the index itself, which is never one of its sections.
+    return url != page.page_url;
+}
+
+}  // namespace twk

@@ -1,0 +1,213 @@
+#include "engines/ForumEngine.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/FakeForum.h"
+#include "support/FakeSleeper.h"
+
+namespace twk {
+namespace {
+
+using test::FakeForum;
+using test::FakeSleeper;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// A few pages for the steps every engine shares: refresh chains, links, a form target
+// and a failing page.
+class TinyBoard : public FakeForum {
+public:
+    TinyBoard() : FakeForum(kCodePageUtf8) {
+        Page("/plain", L"<html><head><title>Plain</title></head><body><p>End.</p></body></html>");
+        Page("/refresh-1", Refresh("/refresh-2"));
+        Page("/refresh-2", Refresh("/plain"));
+        Page("/no-links",
+             L"<html><body><p>Nothing to follow.</p><form method=\"post\" action=\"/form\">"
+             L"<input type=\"hidden\" name=\"a\" value=\"1\"></form></body></html>");
+        Page("/links",
+             L"<html><body>"
+             L"<a href=\"/index.php?s=1\">Home</a>"
+             L"<a href=\"/index.php?act=Login&amp;CODE=00\">Sign in</a>"
+             L"<a href=\"/index.php?act=Login&amp;CODE=03\">Sign out</a>"
+             L"</body></html>");
+        Page("/answer-to-missing", Refresh("/missing"));
+        Page("/answer-to-topic", Refresh("/topic"));
+        Page("/topic",
+             L"<html><body><a href=\"/posting.php?mode=reply&amp;t=7\">Reply</a></body></html>");
+        server_.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 500;
+            response.set_content("<html><body>General Error</body></html>", "text/html");
+        });
+        server_.Post("/form", [this](const httplib::Request&, httplib::Response& response) {
+            SendPage(response, Refresh("/refresh-2"));
+        });
+        Start();
+    }
+
+private:
+    void Page(const std::string& path, const std::wstring& html) {
+        server_.Get(path, [this, html](const httplib::Request&, httplib::Response& response) {
+            SendPage(response, html);
+        });
+    }
+    static std::wstring Refresh(const std::string& target) {
+        return L"<html><head><meta http-equiv=\"refresh\" content=\"0; url=" +
+               std::wstring(target.begin(), target.end()) +
+               L"\"></head><body>Moving on.</body></html>";
+    }
+};
+
+// The base's protected steps, opened for the tests.
+class ProbeEngine : public ForumEngine {
+public:
+    using ForumEngine::CheckPostResult;
+    using ForumEngine::FindLink;
+    using ForumEngine::OpenUrl;
+    using ForumEngine::Pause;
+    using ForumEngine::SubmitForm;
+
+    ResultCode SignIn(const std::wstring&, const std::wstring&, std::wstring&) override {
+        return kOk;
+    }
+    ResultCode ReadSections(SectionList&) override { return kOk; }
+    ResultCode PostTopic(const std::wstring&, const std::wstring&, std::wstring&) override {
+        return kOk;
+    }
+};
+
+class ForumEngineTest : public ::testing::Test {
+protected:
+    ForumEngineTest() { engine.SetSleeper(sleeper); }
+
+    HtmlForm FormTo(const std::string& path) const {
+        HtmlForm form;
+        form.action = board.Url(path);
+        form.fields.push_back(FormField{L"a", L"1", kFieldHidden, false});
+        return form;
+    }
+
+    TinyBoard board;
+    FakeSleeper sleeper;
+    ProbeEngine engine;
+};
+
+TEST_F(ForumEngineTest, StopAlreadyRequestedSendsNothing) {
+    engine.stop_requested = true;
+
+    EXPECT_EQ(engine.OpenUrl(board.Url("/plain"), false), kStopped);
+    EXPECT_EQ(engine.OpenUrl(board.Url("/refresh-1"), true), kStopped);
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true), kStopped);
+    EXPECT_TRUE(board.Requests().empty());
+}
+
+TEST_F(ForumEngineTest, RefreshIsFollowedOnceAndNeverASecondTime) {
+    EXPECT_EQ(engine.OpenUrl(board.Url("/refresh-1"), true), kOk);
+    EXPECT_EQ(engine.web.current_url, board.Url("/refresh-2"));
+
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true), kOk);
+    EXPECT_EQ(engine.web.current_url, board.Url("/refresh-2"));
+
+    EXPECT_THAT(board.Requests(),
+                ElementsAre("GET /refresh-1", "GET /refresh-2", "POST /form", "GET /refresh-2"));
+}
+
+TEST_F(ForumEngineTest, OpenWithoutFollowingIgnoresTheRefresh) {
+    EXPECT_EQ(engine.OpenUrl(board.Url("/refresh-1"), false), kOk);
+    EXPECT_EQ(engine.web.current_url, board.Url("/refresh-1"));
+    EXPECT_THAT(board.Requests(), ElementsAre("GET /refresh-1"));
+}
+
+TEST_F(ForumEngineTest, FailedPageGivesConnectionErrorWithItsText) {
+    EXPECT_EQ(engine.OpenUrl(board.Url("/missing"), false), kConnectionError);
+    EXPECT_THAT(engine.failure_text, HasSubstr(L"500"));
+}
+
+struct PauseCase {
+    int seconds;
+    int stop_on_sleep;  // 0: no stop; -1: stop before the pause
+    bool stopped;
+    int sleeps;
+};
+
+TEST_F(ForumEngineTest, PauseSleepsSecondBySecondAndNoticesAStop) {
+    const PauseCase cases[] = {
+        {0, 0, false, 1},
+        {1, 0, false, 1},
+        {10, 0, false, 10},
+        {10, 3, true, 3},
+        {10, -1, true, 0},
+        // A stop during the last second is left to the next request to notice.
+        {2, 2, false, 2},
+    };
+    for (const PauseCase& row : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "Pause(" << row.seconds << "), stop on sleep " << row.stop_on_sleep);
+        FakeSleeper rowSleeper;
+        ProbeEngine rowEngine;
+        rowEngine.SetSleeper(rowSleeper);
+        if (row.stop_on_sleep < 0) {
+            rowEngine.stop_requested = true;
+        } else if (row.stop_on_sleep > 0) {
+            rowSleeper.OnSleep(row.stop_on_sleep, [&] { rowEngine.stop_requested = true; });
+        }
+
+        EXPECT_EQ(rowEngine.Pause(row.seconds), row.stopped);
+        EXPECT_EQ(rowSleeper.sleeps(), row.sleeps);
+        EXPECT_EQ(rowSleeper.total_ms(), 1000L * row.sleeps);
+    }
+}
+
+TEST(CreateEngineTest, OnlyTheExactScriptNamesGiveAnEngine) {
+    for (const wchar_t* name : {L"phpBB", L"vBulletin", L"IPBoard"}) {
+        EXPECT_NE(CreateEngine(name), nullptr) << name;
+    }
+    for (const wchar_t* name :
+         {L"phpbb", L"PHPBB", L"phpBB ", L" phpBB", L"vbulletin", L"IPB", L"ipboard", L""}) {
+        EXPECT_EQ(CreateEngine(name), nullptr) << '"' << name << '"';
+    }
+}
+
+TEST_F(ForumEngineTest, LinkSearchMatchesAnywhereInTheAddressCaseSensitively) {
+    ASSERT_EQ(engine.OpenUrl(board.Url("/links"), false), kOk);
+
+    // The pattern lies wholly in the query part.
+    EXPECT_TRUE(engine.FindLink({L"act=Login&CODE=03"}));
+    EXPECT_EQ(engine.page.LinkUrl(), board.Url("/index.php?act=Login&CODE=03"));
+    // The first link of the page that matches any pattern, and none that is excluded.
+    EXPECT_TRUE(engine.FindLink({L"CODE=03", L"act=Login"}, {L"CODE=00"}));
+    EXPECT_EQ(engine.page.LinkUrl(), board.Url("/index.php?act=Login&CODE=03"));
+    EXPECT_FALSE(engine.FindLink({L"act=login"}));
+    EXPECT_FALSE(engine.FindLink({L"act=Login"}, {L"CODE="}));
+
+    ASSERT_EQ(engine.OpenUrl(board.Url("/no-links"), false), kOk);
+    EXPECT_FALSE(engine.FindLink({L"/"}));
+}
+
+TEST_F(ForumEngineTest, PostResultFollowsTheRefreshToTheTopic) {
+    ASSERT_EQ(engine.OpenUrl(board.Url("/answer-to-topic"), false), kOk);
+    std::wstring topicUrl;
+
+    EXPECT_EQ(engine.CheckPostResult(L"/posting.php?mode=reply", topicUrl), kOk);
+    EXPECT_EQ(topicUrl, board.Url("/topic"));
+}
+
+TEST_F(ForumEngineTest, PostResultWithAFailingRefreshTargetLeavesNoTopicAddress) {
+    ASSERT_EQ(engine.OpenUrl(board.Url("/answer-to-missing"), false), kOk);
+    std::wstring topicUrl = L"left over";
+
+    EXPECT_EQ(engine.CheckPostResult(L"/posting.php?mode=reply", topicUrl), kCheckResult);
+    EXPECT_EQ(topicUrl, L"");
+    EXPECT_THAT(engine.failure_text, HasSubstr(L"500"));
+}
+
+TEST_F(ForumEngineTest, PostResultWithoutReplyLinkIsUnconfirmed) {
+    ASSERT_EQ(engine.OpenUrl(board.Url("/links"), false), kOk);
+    std::wstring topicUrl = L"left over";
+
+    EXPECT_EQ(engine.CheckPostResult(L"/posting.php?mode=reply", topicUrl), kCheckResult);
+    EXPECT_EQ(topicUrl, L"");
+}
+
+}  // namespace
+}  // namespace twk
