@@ -49,6 +49,10 @@ struct CheckCase {
     const wchar_t* message;
 };
 
+void PrintTo(const CheckCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class ForumEditDlgChecks : public ForumEditDlgTest,
                            public testing::WithParamInterface<CheckCase> {};
 

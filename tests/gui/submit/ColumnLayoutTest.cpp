@@ -20,6 +20,10 @@ struct LayoutCase {
 const Widths kDefaultWidths{100, 100, 100, 100, 100, 200};
 const Widths kDefaultOrder{0, 1, 2, 3, 4, 5};
 
+void PrintTo(const LayoutCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class ColumnLayoutParse : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(ColumnLayoutParse, AppliesWhatTheStoredTextCovers) {
