@@ -232,8 +232,8 @@ TEST_F(SubmitListTest, ResubmitClearsFinishedRowsAndLeavesRunningOnesAlone) {
 
     // The run goes on with the cleared forum once the running one has reported.
     ASSERT_TRUE(QTest::qWaitFor([&] { return Page().running_jobs() == 0; }));
-    EXPECT_EQ(Column(kColumnResult), (QStringList{QStringLiteral("Not none script"),
-                                                  QStringLiteral("Not none script")}));
+    EXPECT_EQ(Column(kColumnResult),
+              (QStringList{QStringLiteral("Not none script"), QStringLiteral("Not none script")}));
     stored.clear();
     ListSubmits(L"[message_id]=" + std::to_wstring(message_id), stored);
     EXPECT_EQ(stored.size(), 2u);
