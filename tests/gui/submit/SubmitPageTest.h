@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <QTabWidget>
 #include <QTest>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "app/MainDlg.h"
