@@ -96,6 +96,10 @@ int CMainDlg::GetCurrentProfile(std::wstring& name) {
     return message_->CurrentProfile(name);
 }
 
+const MessageRecord& CMainDlg::CurrentMessage() {
+    return message_->current();
+}
+
 void CMainDlg::ShowNextPage() {
     if (current_ == message_) {
         tabs_->setCurrentIndex(kSubmitTab);

@@ -23,6 +23,7 @@ public:
     explicit CMainDlg(QWidget* parent = nullptr);
 
     int GetCurrentProfile(std::wstring& name) override;
+    const MessageRecord& CurrentMessage() override;
     void ShowNextPage() override;
     void RefreshPages(int what) override;
 

@@ -28,5 +28,7 @@ std::wstring ToStoredText(const QString& text);
 
 // A file name from a Qt dialog or Qt's own paths, in the file system's encoding.
 std::filesystem::path ToPath(const QString& path);
+// And back, for Qt's file and address functions.
+QString FromPath(const std::filesystem::path& path);
 
 }  // namespace twk::gui
