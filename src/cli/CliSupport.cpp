@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -129,21 +130,41 @@ bool FindMessage(const std::string& id, int32_t profileId, MessageRecord& messag
     return true;
 }
 
+namespace {
+
+// The terminal settings to put back when the user interrupts the password prompt: a
+// shell left without echo would look broken.
+termios g_saved_terminal{};
+
+void RestoreTerminalAndDie(int number) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_terminal);
+    signal(number, SIG_DFL);
+    raise(number);
+}
+
+}  // namespace
+
 std::wstring ReadPassword(const std::string& prompt) {
     std::string line;
-    if (isatty(STDIN_FILENO)) {
+    termios saved{};
+    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0) {
+        g_saved_terminal = saved;
+        struct sigaction restore {};
+        restore.sa_handler = RestoreTerminalAndDie;
+        sigemptyset(&restore.sa_mask);
+        struct sigaction previous_int {};
+        struct sigaction previous_term {};
+        sigaction(SIGINT, &restore, &previous_int);
+        sigaction(SIGTERM, &restore, &previous_term);
+        // Echo goes off before the prompt shows, so nothing typed after it is echoed.
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
         std::cerr << prompt << std::flush;
-        termios saved{};
-        bool hidden = tcgetattr(STDIN_FILENO, &saved) == 0;
-        if (hidden) {
-            termios quiet = saved;
-            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-        }
         std::getline(std::cin, line);
-        if (hidden) {
-            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        }
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        sigaction(SIGINT, &previous_int, nullptr);
+        sigaction(SIGTERM, &previous_term, nullptr);
         std::cerr << "\n";
     } else {
         std::getline(std::cin, line);

@@ -118,6 +118,23 @@ TEST_F(SubmitCommandTest, ScanReadsThePasswordFromStandardInput) {
     EXPECT_EQ(run.out, "");
 }
 
+TEST_F(SubmitCommandTest, ScanReadsThePasswordFromTheTerminalWithoutEcho) {
+    FakePhpBB board(3);
+    std::string password = WideToUtf8(FakePhpBB::kPassword);
+    test::TwkProcess twk({"scan", "--script", "phpBB", "--url", WideToUtf8(board.MainUrl()),
+                          "--user", WideToUtf8(FakePhpBB::kLogin), "--no-pauses"},
+                         Dir(), test::TwkProcess::Terminal{});
+    ASSERT_TRUE(twk.WaitForError("Password for " + WideToUtf8(FakePhpBB::kLogin) + ": "))
+        << twk.Error();
+    twk.Type(password + "\n");
+
+    ASSERT_EQ(twk.Wait(), 0) << twk.Error();
+    EXPECT_NE(twk.Output().find(WideToUtf8(board.SectionUrl(FakePhpBB::kGeneralForum))),
+              std::string::npos)
+        << twk.Output();
+    EXPECT_EQ(twk.TerminalShown().find(password), std::string::npos);
+}
+
 // A board that holds its first answer until the test lets it go, so that Ctrl-C can
 // arrive while a forum is being worked on.
 class HoldingBoard {

@@ -1,9 +1,11 @@
 #include "TwkProcess.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
@@ -26,11 +28,25 @@ std::atomic<int> g_counter{0};
 
 TwkProcess::TwkProcess(const std::vector<std::string>& args, const std::filesystem::path& workDir,
                        const std::string& input) {
+    std::filesystem::path in_path = workDir / ("twk-in-" + std::to_string(++g_counter) + ".txt");
+    std::ofstream(in_path, std::ios::binary) << input;
+    Spawn(args, workDir, in_path.string());
+}
+
+TwkProcess::TwkProcess(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+                       Terminal) {
+    terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal_ < 0 || grantpt(terminal_) != 0 || unlockpt(terminal_) != 0) {
+        return;
+    }
+    Spawn(args, workDir, ptsname(terminal_));
+}
+
+void TwkProcess::Spawn(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+                       const std::string& inputPath) {
     std::string tag = std::to_string(++g_counter);
-    std::filesystem::path in_path = workDir / ("twk-in-" + tag + ".txt");
     out_path_ = workDir / ("twk-out-" + tag + ".txt");
     err_path_ = workDir / ("twk-err-" + tag + ".txt");
-    std::ofstream(in_path, std::ios::binary) << input;
 
     std::vector<std::string> words{TWK_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
@@ -42,11 +58,14 @@ TwkProcess::TwkProcess(const std::vector<std::string>& args, const std::filesyst
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDWR | O_NOCTTY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
+    if (terminal_ >= 0) {
+        posix_spawn_file_actions_addclose(&actions, terminal_);
+    }
     pid_t pid = 0;
     if (posix_spawn(&pid, TWK_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0) {
         pid_ = pid;
@@ -59,6 +78,33 @@ TwkProcess::~TwkProcess() {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
+    if (terminal_ >= 0) {
+        close(terminal_);
+    }
+}
+
+void TwkProcess::Type(const std::string& text) const {
+    if (terminal_ >= 0) {
+        ssize_t written = write(terminal_, text.data(), text.size());
+        static_cast<void>(written);
+    }
+}
+
+std::string TwkProcess::TerminalShown() const {
+    std::string shown;
+    if (terminal_ < 0) {
+        return shown;
+    }
+    pollfd ready{terminal_, POLLIN, 0};
+    char buffer[256];
+    while (poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN) != 0) {
+        ssize_t got = read(terminal_, buffer, sizeof buffer);
+        if (got <= 0) {
+            break;
+        }
+        shown.append(buffer, static_cast<size_t>(got));
+    }
+    return shown;
 }
 
 void TwkProcess::Signal(int signal) const {

@@ -10,11 +10,16 @@
 namespace twk::test {
 
 // The twk tool running as a child process, as a user would start it: standard input from
-// the given text, standard output and error into files of their own.
+// the given text (or from a terminal of its own), standard output and error into files of
+// their own.
 class TwkProcess {
 public:
     TwkProcess(const std::vector<std::string>& args, const std::filesystem::path& workDir,
                const std::string& input = "");
+    // Standard input is a pseudo-terminal that the test types into.
+    struct Terminal {};
+    TwkProcess(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+               Terminal);
     // Kills the process if it still runs.
     ~TwkProcess();
     TwkProcess(const TwkProcess&) = delete;
@@ -34,8 +39,16 @@ public:
     std::string Output() const;
     std::string Error() const;
 
+    // Types into the terminal, and reads what it showed so far (its echo).
+    void Type(const std::string& text) const;
+    std::string TerminalShown() const;
+
 private:
+    void Spawn(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+               const std::string& inputPath);
+
     pid_t pid_ = -1;
+    int terminal_ = -1;
     std::filesystem::path out_path_;
     std::filesystem::path err_path_;
 };
