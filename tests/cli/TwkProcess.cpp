@@ -36,10 +36,12 @@ TwkProcess::TwkProcess(const std::vector<std::string>& args, const std::filesyst
 TwkProcess::TwkProcess(const std::vector<std::string>& args, const std::filesystem::path& workDir,
                        Terminal) {
     terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (terminal_ < 0 || grantpt(terminal_) != 0 || unlockpt(terminal_) != 0) {
+    char name[128];
+    if (terminal_ < 0 || grantpt(terminal_) != 0 || unlockpt(terminal_) != 0 ||
+        ptsname_r(terminal_, name, sizeof name) != 0) {
         return;
     }
-    Spawn(args, workDir, ptsname(terminal_));
+    Spawn(args, workDir, name);
 }
 
 void TwkProcess::Spawn(const std::vector<std::string>& args, const std::filesystem::path& workDir,
