@@ -47,6 +47,10 @@ public:
     std::string LastHeader(const std::string& substring, const std::string& header) const;
 
 protected:
+    // Helpers for page templates: ASCII to text, and text escaped for HTML.
+    static std::wstring Widen(const std::string& ascii);
+    static std::wstring EscapeHtml(const std::wstring& text);
+
     void Start();
     // Stops serving and waits for the server thread. A fake whose handlers use its own
     // members calls it in its destructor, before those members go away.

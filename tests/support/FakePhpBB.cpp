@@ -20,33 +20,6 @@ constexpr long kStartTime = 1796869173;
 // phpBB's default form_token_lifetime.
 constexpr long kFormTokenLifetime = 7200;
 
-std::wstring Widen(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::wstring HtmlEscape(const std::wstring& text) {
-    std::wstring out;
-    for (wchar_t c : text) {
-        switch (c) {
-            case L'&':
-                out += L"&amp;";
-                break;
-            case L'<':
-                out += L"&lt;";
-                break;
-            case L'>':
-                out += L"&gt;";
-                break;
-            case L'"':
-                out += L"&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 int IntParam(const httplib::Request& request, const std::string& name) {
     std::string text = request.get_param_value(name.c_str());
     int value = 0;
@@ -352,7 +325,7 @@ void FakePhpBB::SendBoardPage(httplib::Response& response, const Visit& visit,
     vars[L"SID"] = sid;
     vars[L"SID_Q"] = visit.sid_in_links ? L"?sid=" + sid : L"";
     vars[L"SID_A"] = visit.sid_in_links ? L"&amp;sid=" + sid : L"";
-    vars[L"USERNAME"] = HtmlEscape(visit.user);
+    vars[L"USERNAME"] = EscapeHtml(visit.user);
     vars[L"SECTION"] = Widen(body.substr(0, body.find('_')));
     if (generation_ == 3) {
         vars[L"PAGE_TITLE"] = std::wstring(kSiteName) + L" - " + vars[L"PAGE_TITLE"];
@@ -430,8 +403,8 @@ void FakePhpBB::Index(const httplib::Request& request, httplib::Response& respon
         std::wstring linkClass = forumId == kNewsForum ? L"forumlink_new" : L"forumlink";
         rows += Render("forum_row",
                        {{L"FORUM_ID", std::to_wstring(forumId)},
-                        {L"FORUM_NAME", HtmlEscape(ForumName(forumId))},
-                        {L"FORUM_DESC", L"About " + HtmlEscape(ForumName(forumId))},
+                        {L"FORUM_NAME", EscapeHtml(ForumName(forumId))},
+                        {L"FORUM_DESC", L"About " + EscapeHtml(ForumName(forumId))},
                         {L"FORUM_CLASS", linkClass},
                         {L"SID_A", sidAmp}},
                        {});
@@ -473,7 +446,7 @@ void FakePhpBB::SignInPage(httplib::Response& response, const Visit& visit,
          {L"LOGIN_EXPLAIN",
           forPosting ? L"You need to login in order to post within this forum." : L"Login"},
          {L"LOGIN_ERROR", error},
-         {L"REDIRECT", HtmlEscape(Widen(redirect))},
+         {L"REDIRECT", EscapeHtml(Widen(redirect))},
          {L"CREATION_TIME", std::to_wstring(now)},
          {L"FORM_TOKEN", Widen(FormToken(now, visit.sid, "login"))}},
         flags);
@@ -568,7 +541,7 @@ void FakePhpBB::Section(const httplib::Request& request, httplib::Response& resp
     SendBoardPage(response, visit, "viewforum_body",
                   {{L"PAGE_TITLE", ForumName(forumId)},
                    {L"FORUM_ID", std::to_wstring(forumId)},
-                   {L"FORUM_NAME", HtmlEscape(ForumName(forumId))},
+                   {L"FORUM_NAME", EscapeHtml(ForumName(forumId))},
                    {L"PERMISSIONS", OpenForNewTopics(forumId)
                                         ? L"You <strong>can</strong> post new topics in this forum"
                                         : L"You <strong>cannot</strong> post new topics in this "
@@ -598,9 +571,9 @@ void FakePhpBB::PostingPage(httplib::Response& response, const Visit& visit, int
     SendBoardPage(response, visit, "posting_body",
                   {{L"PAGE_TITLE", L"Post a new topic"},
                    {L"FORUM_ID", std::to_wstring(forumId)},
-                   {L"FORUM_NAME", HtmlEscape(ForumName(forumId))},
+                   {L"FORUM_NAME", EscapeHtml(ForumName(forumId))},
                    {L"ERROR", error},
-                   {L"PREVIEW_TEXT", HtmlEscape(preview)},
+                   {L"PREVIEW_TEXT", EscapeHtml(preview)},
                    {L"CREATION_TIME", std::to_wstring(now)},
                    {L"FORM_TOKEN", Widen(FormToken(now, visit.sid, "posting"))}},
                   flags);
@@ -701,10 +674,10 @@ void FakePhpBB::Topic(const httplib::Request& request, httplib::Response& respon
         flags.insert(L"CAN_REPLY");
     }
     SendBoardPage(response, visit, "viewtopic_body",
-                  {{L"PAGE_TITLE", HtmlEscape(topic.subject)},
+                  {{L"PAGE_TITLE", EscapeHtml(topic.subject)},
                    {L"TOPIC_ID", std::to_wstring(id)},
-                   {L"TOPIC_TITLE", HtmlEscape(topic.subject)},
-                   {L"POST_TEXT", HtmlEscape(topic.body)}},
+                   {L"TOPIC_TITLE", EscapeHtml(topic.subject)},
+                   {L"POST_TEXT", EscapeHtml(topic.body)}},
                   flags);
 }
 

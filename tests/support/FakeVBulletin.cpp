@@ -9,33 +9,6 @@ namespace twk::test {
 
 namespace {
 
-std::wstring Widen(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::wstring EscapeHtml(const std::wstring& text) {
-    std::wstring out;
-    for (wchar_t c : text) {
-        switch (c) {
-            case L'&':
-                out += L"&amp;";
-                break;
-            case L'<':
-                out += L"&lt;";
-                break;
-            case L'>':
-                out += L"&gt;";
-                break;
-            case L'"':
-                out += L"&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 // Templates are kept in one fixture file per generation, each after a marker line.
 std::map<std::string, std::wstring> ReadTemplates(const std::string& fixture) {
     const std::wstring marker = L"<!--#template ";
