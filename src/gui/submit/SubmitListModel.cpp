@@ -1,5 +1,7 @@
 #include "submit/SubmitListModel.h"
 
+#include <QColor>
+
 #include <algorithm>
 #include <numeric>
 #include <string>
@@ -55,10 +57,34 @@ int SubmitListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SubmitListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) {
+    if (!index.isValid()) {
         return {};
     }
-    return CellText(index.row(), index.column());
+    // Narrow columns cut long texts (failure messages, addresses): the tool tip shows
+    // them whole.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        return CellText(index.row(), index.column());
+    }
+    if (role == Qt::ForegroundRole && index.column() == kColumnResult) {
+        return ResultColor(index.row());
+    }
+    return {};
+}
+
+QVariant SubmitListModel::ResultColor(int row) const {
+    // Finished results are coloured so that a long list shows at a glance what went
+    // wrong: green for a confirmed topic, amber for one to check, red for failures.
+    const SubmitRecord* result = manager_.FindResult(ForumIdAt(row));
+    if (result == nullptr || result->result == kPending) {
+        return {};
+    }
+    if (result->result == kOk) {
+        return QColor(0x1b, 0x7a, 0x2e);
+    }
+    if (result->result == kCheckResult) {
+        return QColor(0xa8, 0x5c, 0x00);
+    }
+    return QColor(0xb3, 0x1b, 0x1b);
 }
 
 QVariant SubmitListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -141,7 +167,8 @@ void SubmitListModel::Reload() {
 void SubmitListModel::ForumChanged(int32_t forumId) {
     const int row = RowOfForum(forumId);
     if (row >= 0) {
-        emit dataChanged(index(row, 0), index(row, kColumnCount - 1), {Qt::DisplayRole});
+        emit dataChanged(index(row, 0), index(row, kColumnCount - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole});
         return;
     }
     if (manager_.FindForum(forumId) == nullptr) {

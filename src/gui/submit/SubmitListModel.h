@@ -49,6 +49,8 @@ public:
 
 private:
     void RebuildRowIndex();
+    // The Result cell's text colour for a finished result.
+    QVariant ResultColor(int row) const;
     // Sort keys for every row: computed once per sort instead of once per comparison.
     std::vector<int> SortedRows(int column, Qt::SortOrder order,
                                 const std::unordered_set<int32_t>& selected) const;
