@@ -143,10 +143,10 @@ TEST_F(CliCommandsTest, SubmitRunsEveryForumWithoutResultAndStoresTheResults) {
     TwkResult run = RunTwk(
         {"submit", "--db", Db(), "--profile", "Main", "--message", id, "--no-pauses"}, Dir());
     EXPECT_EQ(run.code, 1) << run.err;  // results that are not OK
-    EXPECT_NE(run.out.find("] Forum 1: Not SMF script\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("] Forum 3: Not SMF script\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("] Forum 1 / General: Not SMF script\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("] Forum 3 / General: Not SMF script\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("[3/3] "), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.find("Forum 2:"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Forum 2 /"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Done this run: 2 of 3 forums. In all 1 OK, 2 failed, 0 without a "
                            "result. Logs: " +
                            (Dir() / "log").string() + "\n"),

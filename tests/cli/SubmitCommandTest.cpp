@@ -74,8 +74,9 @@ TEST_F(SubmitCommandTest, SubmitPostsToEveryForumAndResultsShowsThem) {
                                              std::to_string(message_.message_id) + ".html")));
     }
     // One line per step and per result, then the summary.
-    EXPECT_NE(run.out.find("Forum 1: Sending login information ...\n"), std::string::npos);
-    EXPECT_NE(run.out.find("Forum 3: Sending message ...\n"), std::string::npos);
+    EXPECT_NE(run.out.find("Forum 1 / General: Sending login information ...\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("Forum 3 / General: Sending message ...\n"), std::string::npos);
     EXPECT_NE(run.out.find("[3/3] "), std::string::npos);
     EXPECT_NE(run.out.find("Done this run: 3 of 3 forums. In all 3 OK, 0 failed, 0 without a "
                            "result."),

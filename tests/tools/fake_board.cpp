@@ -1,7 +1,8 @@
 // fake_board: serves one of the test fake forums on 127.0.0.1 until it is interrupted, so
 // that the desktop program and twk can be tried by hand without a real board.
 //
-//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4] [utf-8|windows-1251]
+//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4]
+//   [utf-8|windows-1251]
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -42,8 +43,7 @@ bool MakeBoard(const std::string& kind, uint32_t codePage, Board& board) {
                                        : kind == "IPBoard3" ? IPBoardGeneration::k3
                                                             : IPBoardGeneration::k34;
         auto fake = std::make_unique<FakeIPBoard>(generation, codePage);
-        board = {nullptr, fake->MainUrl(), FakeIPBoard::kLogin, FakeIPBoard::kPassword,
-                 "IPBoard"};
+        board = {nullptr, fake->MainUrl(), FakeIPBoard::kLogin, FakeIPBoard::kPassword, "IPBoard"};
         board.forum = std::move(fake);
         return true;
     }
@@ -62,8 +62,7 @@ bool MakeBoard(const std::string& kind, uint32_t codePage, Board& board) {
 int main(int argc, char** argv) {
     std::string kind = argc > 1 ? argv[1] : "phpBB3";
     std::string charset = argc > 2 ? argv[2] : "utf-8";
-    uint32_t code_page = charset == "windows-1251" ? twk::kCodePageWindows1251
-                                                   : twk::kCodePageUtf8;
+    uint32_t code_page = charset == "windows-1251" ? twk::kCodePageWindows1251 : twk::kCodePageUtf8;
     Board board;
     if (!MakeBoard(kind, code_page, board)) {
         std::cerr << "Usage: fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|"
