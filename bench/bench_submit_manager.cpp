@@ -51,11 +51,11 @@ void ResetPeakResident() {
 
 // One database with one profile of forums, made once per benchmark.
 struct RunSetup {
-    explicit RunSetup(int forums, int threads, const ForumSpec& spec) {
+    explicit RunSetup(int forums, int threads, const ForumSpec& kind) {
         twk::SetProgramDirectory(db.dir().path());
         profile = twk::test::AddProfile(L"Bench");
         twk::SetOptionInt(twk::OptThreadCount, threads, profile);
-        twk::test::AddForums(profile, forums, spec);
+        twk::test::AddForums(profile, forums, kind);
     }
 
     // Runs every forum of the profile for a new message; false when a report never came.
@@ -96,12 +96,12 @@ void BM_SubmitRun(benchmark::State& state) {
     const int forums = static_cast<int>(state.range(0));
     const int threads = static_cast<int>(state.range(1));
     twk::test::FakePhpBB board(3);
-    ForumSpec spec;
-    spec.main_url = board.MainUrl();
-    spec.forum_key = board.SectionUrl();
-    spec.login = twk::test::FakePhpBB::kLogin;
-    spec.pass = twk::test::FakePhpBB::kPassword;
-    RunSetup setup(forums, threads, spec);
+    ForumSpec kind;
+    kind.main_url = board.MainUrl();
+    kind.forum_key = board.SectionUrl();
+    kind.login = twk::test::FakePhpBB::kLogin;
+    kind.pass = twk::test::FakePhpBB::kPassword;
+    RunSetup setup(forums, threads, kind);
     twk::test::FakeSleeper no_pauses;
     ResetPeakResident();
     for (auto _ : state) {
@@ -130,9 +130,9 @@ BENCHMARK(BM_SubmitRun)
 // it. Must grow in proportion to the forums.
 void BM_RunBookkeeping(benchmark::State& state) {
     const int forums = static_cast<int>(state.range(0));
-    ForumSpec spec;
-    spec.engine = L"SMF";
-    RunSetup setup(forums, twk::SubmitManager::kMaxSlots, spec);
+    ForumSpec kind;
+    kind.engine = L"SMF";
+    RunSetup setup(forums, twk::SubmitManager::kMaxSlots, kind);
     ResetPeakResident();
     for (auto _ : state) {
         if (!setup.Run(state, nullptr)) {

@@ -133,9 +133,9 @@ TEST_F(CliCommandsTest, ResultsListTheForumsAsTheSubmitPageShowsThem) {
 }
 
 TEST_F(CliCommandsTest, SubmitRunsEveryForumWithoutResultAndStoresTheResults) {
-    test::ForumSpec spec;
-    spec.engine = L"SMF";
-    ForumList forums = AddForums(profile_, 3, spec);
+    test::ForumSpec kind;
+    kind.engine = L"SMF";
+    ForumList forums = AddForums(profile_, 3, kind);
     SetOptionInt(OptThreadCount, 2, profile_);
     ASSERT_EQ(InsertSubmit({-1, forums[1].forum_id, message_.message_id, 1, kOk, L"t", L""}), 0);
     const std::string id = std::to_string(message_.message_id);

@@ -46,12 +46,12 @@ protected:
 
 TEST_F(SubmitCommandTest, SubmitPostsToEveryForumAndResultsShowsThem) {
     FakePhpBB board(3);
-    test::ForumSpec spec;
-    spec.main_url = board.MainUrl();
-    spec.forum_key = board.SectionUrl();
-    spec.login = FakePhpBB::kLogin;
-    spec.pass = FakePhpBB::kPassword;
-    ForumList forums = test::AddForums(profile_, 3, spec);
+    test::ForumSpec kind;
+    kind.main_url = board.MainUrl();
+    kind.forum_key = board.SectionUrl();
+    kind.login = FakePhpBB::kLogin;
+    kind.pass = FakePhpBB::kPassword;
+    ForumList forums = test::AddForums(profile_, 3, kind);
     SetOptionInt(OptThreadCount, 2, profile_);
 
     TwkResult run = RunTwk(SubmitArgs(), Dir());
@@ -191,10 +191,10 @@ protected:
     SubmitInterruptTest() {
         SetOptionInt(OptThreadCount, 1, profile_);
         for (const char* name : {"/first/", "/second/"}) {
-            test::ForumSpec spec;
-            spec.main_url = board_.Url(std::string(name) + "index.php");
-            spec.forum_key = board_.Url(std::string(name) + "viewforum.php?f=2");
-            test::AddForums(profile_, 1, spec);
+            test::ForumSpec kind;
+            kind.main_url = board_.Url(std::string(name) + "index.php");
+            kind.forum_key = board_.Url(std::string(name) + "viewforum.php?f=2");
+            test::AddForums(profile_, 1, kind);
         }
     }
 

@@ -23,19 +23,19 @@ MessageRecord AddMessage(int32_t profileId, const std::wstring& subject, const s
     return message;
 }
 
-ForumList AddForums(int32_t profileId, int count, const ForumSpec& spec,
+ForumList AddForums(int32_t profileId, int count, const ForumSpec& kind,
                     const std::wstring& prefix) {
     ForumList forums;
     for (int i = 1; i <= count; ++i) {
         ForumRecord forum;
         forum.profile_id = profileId;
-        forum.engine = spec.engine;
-        forum.main_url = spec.main_url;
+        forum.engine = kind.engine;
+        forum.main_url = kind.main_url;
         forum.title = prefix + L" " + std::to_wstring(i);
-        forum.forum_key = spec.forum_key;
+        forum.forum_key = kind.forum_key;
         forum.forum_title = L"General";
-        forum.login = spec.login;
-        forum.pass = spec.pass;
+        forum.login = kind.login;
+        forum.pass = kind.pass;
         forums.push_back(forum);
     }
     if (SaveForums(forums, false) != 0) {

@@ -23,7 +23,7 @@ struct ForumSpec {
     std::wstring pass = L"secret";
 };
 // Stores count forums titled "<prefix> 1" to "<prefix> count", in that load order.
-ForumList AddForums(int32_t profileId, int count, const ForumSpec& spec,
+ForumList AddForums(int32_t profileId, int count, const ForumSpec& kind,
                     const std::wstring& prefix = L"Forum");
 
 // The stored [submit] rows of a message, in stored order.

@@ -30,9 +30,9 @@ using test::StoredResults;
 
 // A script with no engine: its jobs end at once with 6 ("Not SMF script").
 ForumSpec NoEngine() {
-    ForumSpec spec;
-    spec.engine = L"SMF";
-    return spec;
+    ForumSpec kind;
+    kind.engine = L"SMF";
+    return kind;
 }
 const ForumSpec kNoEngine = NoEngine();
 

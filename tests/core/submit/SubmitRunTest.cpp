@@ -72,12 +72,12 @@ protected:
     }
 
     test::ForumSpec OnBoard(int section = FakePhpBB::kGeneralForum) const {
-        test::ForumSpec spec;
-        spec.main_url = board_.MainUrl();
-        spec.forum_key = board_.SectionUrl(section);
-        spec.login = FakePhpBB::kLogin;
-        spec.pass = FakePhpBB::kPassword;
-        return spec;
+        test::ForumSpec kind;
+        kind.main_url = board_.MainUrl();
+        kind.forum_key = board_.SectionUrl(section);
+        kind.login = FakePhpBB::kLogin;
+        kind.pass = FakePhpBB::kPassword;
+        return kind;
     }
 
     test::TestDatabase db_;
