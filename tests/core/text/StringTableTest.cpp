@@ -11,9 +11,9 @@ namespace {
 
 TEST(StringTableTest, EveryKnownIdHasItsTextAndOtherIdsNone) {
     // The lookup is a binary search, so one entry out of order hides others.
-    const int ids[] = {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114,
-                       115, 116, 117, 118, 119, 120, 123, 124, 126, 127, 128, 129, 130, 131,
-                       132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144, 145, 146};
+    const int ids[] = {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115,
+                       116, 117, 118, 119, 120, 123, 124, 126, 127, 128, 129, 130, 131, 132, 133,
+                       134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144, 145, 146};
     for (int id : ids) {
         EXPECT_FALSE(LoadText(id).empty()) << id;
     }
