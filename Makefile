@@ -17,8 +17,8 @@ build: deps
 run: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build build --target tallowick twk
-	@[ -f build/src/gui/twk.db ] || build/src/cli/twk init-db build/src/gui/twk.db
-	build/src/gui/tallowick
+	@[ -f build/bin/twk.db ] || build/bin/twk init-db build/bin/twk.db
+	build/bin/tallowick
 
 format:
 	cmake -S . -B build -G Ninja >/dev/null
