@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test three times: a plain build, an AddressSanitizer +
+# Installs the Debian packages that are missing, then builds and runs every test three times: a plain build, an AddressSanitizer +
 # UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the core alone (no Qt),
 # which runs the tests that start threads and proves that the core does not need Qt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
