@@ -5,23 +5,38 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
 #include "platform/ProgramDirectory.h"
 #include "storage/Database.h"
 #include "storage/Tables.h"
+#include "submit/JobEventQueue.h"
+#include "submit/ResultText.h"
+#include "submit/SubmitJob.h"
+#include "text/StringTable.h"
 #include "text/Unicode.h"
 
 namespace twk::cli {
 
 bool Options::Parse(const std::vector<std::string>& args, const std::set<std::string>& allowed,
-                    const std::set<std::string>& switches, std::string& error) {
+                    const std::set<std::string>& switches, std::string& error,
+                    size_t maxArguments) {
+    bool options_ended = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            error = "unexpected argument '" + arg + "'";
-            return false;
+        if (maxArguments > 0 && arg == "--" && !options_ended) {
+            options_ended = true;
+            continue;
+        }
+        if (options_ended || arg.rfind("--", 0) != 0) {
+            if (arguments_.size() == maxArguments) {
+                error = "unexpected argument '" + arg + "'";
+                return false;
+            }
+            arguments_.push_back(arg);
+            continue;
         }
         std::string name = arg.substr(2);
         std::optional<std::string> value;
@@ -61,6 +76,11 @@ std::optional<std::string> Options::Get(const std::string& name) const {
         return std::nullopt;
     }
     return it->second;
+}
+
+int UsageError(const std::string& command, const std::string& error, const char* usage) {
+    std::cerr << "twk " << command << ": " << error << "\n" << usage;
+    return kExitUsage;
 }
 
 bool OpenDatabaseOption(const Options& options, const std::string& command) {
@@ -105,6 +125,13 @@ int32_t FindProfile(const std::string& name, const std::string& command) {
     return -1;
 }
 
+int32_t OpenProfileOption(const Options& options, const std::string& command) {
+    if (!OpenDatabaseOption(options, command)) {
+        return -1;
+    }
+    return FindProfile(options.Get("profile").value_or(""), command);
+}
+
 bool FindMessage(const std::string& id, int32_t profileId, MessageRecord& message,
                  const std::string& command) {
     int32_t message_id = -1;
@@ -142,6 +169,20 @@ void RestoreTerminalAndDie(int number) {
     raise(number);
 }
 
+// Prints the status texts of a running scan until its result arrives, and returns it.
+int ShowScanSteps(JobEventQueue& queue) {
+    for (;;) {
+        std::optional<JobEvent> event = queue.Wait(std::chrono::seconds(1));
+        if (!event) {
+            continue;
+        }
+        if (event->kind != JobEvent::kStatus) {
+            return event->value;
+        }
+        std::cerr << Narrow(LoadText(event->value)) << "\n";
+    }
+}
+
 }  // namespace
 
 std::wstring ReadPassword(const std::string& prompt) {
@@ -173,6 +214,30 @@ std::wstring ReadPassword(const std::string& prompt) {
         line.pop_back();
     }
     return Wide(line);
+}
+
+int RunForumScan(SubmitJob& job, const ConnectionOptions& connection, bool noPauses,
+                 const std::string& command) {
+    NoPauseSleeper no_pauses;
+    JobEventQueue queue;
+    PrepareJob(job, &queue, 0, connection);
+    if (noPauses) {
+        job.sleeper = &no_pauses;
+    }
+    const bool started = StartJob(job, RunScan);
+    if (!started) {
+        std::cerr << "twk " << command << ": cannot start a worker thread\n";
+    }
+    const int code = started ? ShowScanSteps(queue) : kUnknownError;
+    WaitForJob(job);
+    // The queue and the sleeper go away with this call.
+    job.sink = nullptr;
+    job.sleeper = nullptr;
+    if (started && code != kOk) {
+        std::cerr << "twk " << command << ": "
+                  << Narrow(ResultText(code, job.failure_text, job.forum_copy.engine)) << "\n";
+    }
+    return code;
 }
 
 std::wstring Wide(const std::string& utf8) {

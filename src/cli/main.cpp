@@ -1,6 +1,7 @@
 // twk: the command-line tool. Runs the same core as the desktop program, for people who
 // work from scripts or on a schedule.
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,30 @@ public:
 void PrintUsage(std::ostream& out) {
     out << "Usage: twk COMMAND [OPTIONS]\n"
            "\n"
-           "Commands:\n"
+           "Setting up:\n"
            "  init-db [PATH]\n"
            "      Create a fresh database (default: twk.db beside twk).\n"
+           "  profiles\n"
+           "      List the profiles (id, name).\n"
+           "  add-profile NAME\n"
+           "      Create a profile; prints its id.\n"
+           "  set-threads --profile NAME N\n"
+           "      Work on N forums at once (1 to 50; a new profile has 10).\n"
+           "  messages --profile NAME\n"
+           "      List the profile's messages (id, subject).\n"
+           "  add-message --profile NAME --subject TEXT (--body TEXT | --body-file PATH)\n"
+           "      Store a message (BBCode; the file is UTF-8, \"-\" reads standard input);\n"
+           "      prints its id.\n"
+           "  forums --profile NAME\n"
+           "      List the profile's forums (id, script, main URL, section, user name).\n"
+           "  add-forum --profile NAME --script IPBoard|phpBB|vBulletin --url URL --user NAME\n"
+           "            --section URL-OR-TITLE\n"
+           "      Sign in with the profile's connection settings, read the sections and store\n"
+           "      the forum with the section of that address or title; prints its id. The\n"
+           "      password is read as scan reads it. Without a section that matches exactly\n"
+           "      one, lists the sections and stores nothing.\n"
+           "\n"
+           "Running:\n"
            "  scan --script IPBoard|phpBB|vBulletin --url URL --user NAME [--profile NAME]\n"
            "      Sign in to a forum and list its sections. The password is read from the\n"
            "      terminal without echo, or from standard input. With --profile, the\n"
@@ -40,8 +62,25 @@ void PrintUsage(std::ostream& out) {
            "\n"
            "Every command except init-db takes --db PATH (default: twk.db beside twk); the\n"
            "submit logs go into the \"log\" folder beside the database.\n"
-           "Exit code 64: bad usage; 65: no database, unknown profile or message.\n";
+           "Exit code 64: bad usage; 65: no database, unknown profile, message or section,\n"
+           "a profile name already taken, an unreadable body file. add-forum returns a\n"
+           "failed scan's result code.\n";
 }
+
+// The commands by name.
+const std::map<std::string, int (*)(const std::vector<std::string>&)> kCommands = {
+    {"init-db", twk::cli::InitDb},
+    {"profiles", twk::cli::Profiles},
+    {"add-profile", twk::cli::AddProfile},
+    {"set-threads", twk::cli::SetThreads},
+    {"messages", twk::cli::Messages},
+    {"add-message", twk::cli::AddMessage},
+    {"forums", twk::cli::Forums},
+    {"add-forum", twk::cli::AddForum},
+    {"scan", twk::cli::Scan},
+    {"submit", twk::cli::Submit},
+    {"results", twk::cli::Results},
+};
 
 }  // namespace
 
@@ -56,14 +95,9 @@ int main(int argc, char** argv) {
     std::string command = args[0];
     args.erase(args.begin());
     int code = twk::cli::kExitUsage;
-    if (command == "init-db") {
-        code = twk::cli::InitDb(args);
-    } else if (command == "scan") {
-        code = twk::cli::Scan(args);
-    } else if (command == "submit") {
-        code = twk::cli::Submit(args);
-    } else if (command == "results") {
-        code = twk::cli::Results(args);
+    auto found = kCommands.find(command);
+    if (found != kCommands.end()) {
+        code = found->second(args);
     } else {
         std::cerr << "twk: unknown command '" << command << "'\n\n";
         PrintUsage(std::cerr);

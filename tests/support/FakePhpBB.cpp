@@ -102,7 +102,8 @@ std::wstring FakePhpBB::SectionUrl(int forumId) const {
 }
 
 std::wstring FakePhpBB::SectionTitle(int forumId) const {
-    return ForumName(forumId);
+    auto renamed = options_.section_titles.find(forumId);
+    return renamed != options_.section_titles.end() ? renamed->second : ForumName(forumId);
 }
 
 std::wstring FakePhpBB::TopicUrl(int topicId) const {
@@ -403,8 +404,8 @@ void FakePhpBB::Index(const httplib::Request& request, httplib::Response& respon
         std::wstring linkClass = forumId == kNewsForum ? L"forumlink_new" : L"forumlink";
         rows += Render("forum_row",
                        {{L"FORUM_ID", std::to_wstring(forumId)},
-                        {L"FORUM_NAME", EscapeHtml(ForumName(forumId))},
-                        {L"FORUM_DESC", L"About " + EscapeHtml(ForumName(forumId))},
+                        {L"FORUM_NAME", EscapeHtml(SectionTitle(forumId))},
+                        {L"FORUM_DESC", L"About " + EscapeHtml(SectionTitle(forumId))},
                         {L"FORUM_CLASS", linkClass},
                         {L"SID_A", sidAmp}},
                        {});
@@ -417,7 +418,7 @@ void FakePhpBB::Index(const httplib::Request& request, httplib::Response& respon
     SendBoardPage(response, visit, "index_body",
                   {{L"PAGE_TITLE", generation_ == 3 ? L"Index page" : L"Index"},
                    {L"FORUM_ROWS", rows},
-                   {L"FIRST_FORUM_NAME", ForumName(kGeneralForum)},
+                   {L"FIRST_FORUM_NAME", SectionTitle(kGeneralForum)},
                    {L"CREATION_TIME", std::to_wstring(now)},
                    {L"FORM_TOKEN", Widen(FormToken(now, visit.sid, "login"))}},
                   flags);
@@ -539,9 +540,9 @@ void FakePhpBB::Section(const httplib::Request& request, httplib::Response& resp
         flags.insert(L"CAN_POST");
     }
     SendBoardPage(response, visit, "viewforum_body",
-                  {{L"PAGE_TITLE", ForumName(forumId)},
+                  {{L"PAGE_TITLE", SectionTitle(forumId)},
                    {L"FORUM_ID", std::to_wstring(forumId)},
-                   {L"FORUM_NAME", EscapeHtml(ForumName(forumId))},
+                   {L"FORUM_NAME", EscapeHtml(SectionTitle(forumId))},
                    {L"PERMISSIONS", OpenForNewTopics(forumId)
                                         ? L"You <strong>can</strong> post new topics in this forum"
                                         : L"You <strong>cannot</strong> post new topics in this "
@@ -571,7 +572,7 @@ void FakePhpBB::PostingPage(httplib::Response& response, const Visit& visit, int
     SendBoardPage(response, visit, "posting_body",
                   {{L"PAGE_TITLE", L"Post a new topic"},
                    {L"FORUM_ID", std::to_wstring(forumId)},
-                   {L"FORUM_NAME", EscapeHtml(ForumName(forumId))},
+                   {L"FORUM_NAME", EscapeHtml(SectionTitle(forumId))},
                    {L"ERROR", error},
                    {L"PREVIEW_TEXT", EscapeHtml(preview)},
                    {L"CREATION_TIME", std::to_wstring(now)},

@@ -47,6 +47,9 @@ public:
         // Without a clock the board cannot tell how much time passed and accepts forms
         // at any time.
         const FakeSleeper* clock = nullptr;
+        // Titles in place of the built-in ones, by forum id: boards may give two sections
+        // one name.
+        std::map<int, std::wstring> section_titles;
     };
 
     static constexpr int kCategory = 1;
