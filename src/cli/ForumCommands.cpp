@@ -147,6 +147,17 @@ int AddForum(const std::vector<std::string>& args) {
     forum.title = job.forum_page_title;
     forum.forum_key = found[0].key;
     forum.forum_title = found[0].title;
+    // A setup script run twice must not make every run post to the section twice.
+    ForumList existing;
+    existing.LoadForProfile(forum.profile_id);
+    for (const ForumRecord& other : existing) {
+        if (other.forum_key == forum.forum_key && other.login == forum.login) {
+            std::cerr << "twk add-forum: the profile already has this section with this user "
+                         "name (forum "
+                      << other.forum_id << ")\n";
+            return kExitData;
+        }
+    }
     if (SaveForum(forum, false) != 0) {
         std::cerr << "twk add-forum: the forum could not be stored\n";
         return 1;

@@ -68,6 +68,12 @@ TEST_F(AddForumCommandTest, StoresTheOneSectionOfThatTitleOrAddress) {
     const Row rows[] = {
         {{"--section", "General"}, 0, board.SectionUrl(FakePhpBB::kGeneralForum), L"General", {}},
         {{"--section", news}, 0, board.SectionUrl(FakePhpBB::kNewsForum), L"Новости", {}},
+        // A setup script run twice adds nothing the second time.
+        {{"--section", "General"},
+         65,
+         L"",
+         L"",
+         {"the profile already has this section with this user name"}},
         {{"--section", "Новости"},
          65,
          L"",
