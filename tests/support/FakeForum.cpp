@@ -229,6 +229,9 @@ std::wstring FakeForum::EscapeHtml(const std::wstring& text) {
             case L'"':
                 out += L"&quot;";
                 break;
+            case L'\'':
+                out += L"&#39;";
+                break;
             default:
                 out += c;
         }

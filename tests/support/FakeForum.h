@@ -37,6 +37,11 @@ public:
     std::string Base() const;
     std::wstring Url(const std::string& pathAndQuery) const;
 
+    // Helpers for page templates: ASCII to text, and text escaped for HTML (attribute
+    // values in either kind of quotes included).
+    static std::wstring Widen(const std::string& ascii);
+    static std::wstring EscapeHtml(const std::wstring& text);
+
     void SetAccount(const std::wstring& login, const std::wstring& password);
 
     std::vector<FakeTopic> Topics() const;
@@ -47,10 +52,6 @@ public:
     std::string LastHeader(const std::string& substring, const std::string& header) const;
 
 protected:
-    // Helpers for page templates: ASCII to text, and text escaped for HTML.
-    static std::wstring Widen(const std::string& ascii);
-    static std::wstring EscapeHtml(const std::wstring& text);
-
     void Start();
     // Stops serving and waits for the server thread. A fake whose handlers use its own
     // members calls it in its destructor, before those members go away.

@@ -8,35 +8,17 @@ namespace twk::test {
 namespace {
 
 std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
+    return FakeForum::Widen(ascii);
 }
 
+// Posts show their line breaks, as IPBoard renders them.
 std::wstring Escape(const std::wstring& text) {
     std::wstring out;
-    for (wchar_t c : text) {
-        switch (c) {
-            case L'&':
-                out += L"&amp;";
-                break;
-            case L'<':
-                out += L"&lt;";
-                break;
-            case L'>':
-                out += L"&gt;";
-                break;
-            case L'"':
-                out += L"&quot;";
-                break;
-            case L'\'':
-                out += L"&#39;";
-                break;
-            case L'\n':
-                out += L"<br />";
-                break;
-            case L'\r':
-                break;
-            default:
-                out += c;
+    for (wchar_t c : FakeForum::EscapeHtml(text)) {
+        if (c == L'\n') {
+            out += L"<br />";
+        } else if (c != L'\r') {
+            out += c;
         }
     }
     return out;
