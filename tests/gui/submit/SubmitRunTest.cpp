@@ -217,6 +217,21 @@ TEST_F(SubmitRunTest, StopLetsTheRunningJobFinishAndStartsNothingMore) {
     EXPECT_EQ(board.Topics().size(), 3u);
 }
 
+TEST_F(SubmitRunTest, ClosingTheWindowDuringARunStopsTheJobAndRecordsNothing) {
+    SilentForum silent;
+    const int32_t forum_id = StoreForum(L"silent", L"user", L"phpBB", silent.MainUrl());
+    OpenPage();
+
+    Button("start")->click();
+    ASSERT_TRUE(silent.WaitUntilAsked());
+    // The job is blocked in its first request; closing must abort it, not wait for it.
+    CloseWindow();
+
+    SubmitList stored;
+    stored.LoadForMessage(message_id);
+    EXPECT_TRUE(stored.empty()) << "forum " << forum_id;
+}
+
 TEST_F(SubmitRunTest, AFailedScanReportsItsResultAndKeepsTheSections) {
     ForumRecord forum;
     forum.engine = L"phpBB";
