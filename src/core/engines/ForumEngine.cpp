@@ -98,6 +98,19 @@ bool ForumEngine::FindLink(const std::vector<std::wstring>& patterns,
     return false;
 }
 
+bool ForumEngine::FindForm(HtmlForm& form, const std::function<bool(HtmlForm&)>& fits) {
+    for (int i = 0;; ++i) {
+        page.form_cursor = page.FindElement(i, "FORM");
+        if (page.form_cursor.AtEnd()) {
+            return false;
+        }
+        page.ReadForm(form);
+        if (fits(form)) {
+            return true;
+        }
+    }
+}
+
 void ForumEngine::AddSection(SectionList& sections, const std::wstring& url,
                              const std::wstring& title) {
     for (const SectionRecord& section : sections) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,10 @@ protected:
     // patterns (case-sensitive) and none of the excluded ones; leaves the link cursor on it.
     bool FindLink(const std::vector<std::wstring>& patterns,
                   const std::vector<std::wstring>& excluded = {});
+    // Form search: reads the page's forms in document order into form until fits accepts
+    // one (fits fills the fields it needs and says whether they were all there). False
+    // when no form fits.
+    bool FindForm(HtmlForm& form, const std::function<bool(HtmlForm&)>& fits);
     // Appends a section unless its address is already listed: board indexes often link
     // the same section twice (its title and a "last post in" link).
     static void AddSection(SectionList& sections, const std::wstring& url,

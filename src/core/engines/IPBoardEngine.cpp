@@ -151,25 +151,21 @@ bool IPBoardEngine::FindSignInLink() {
 
 bool IPBoardEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
                                    const std::wstring& password) {
-    for (int i = 0;; ++i) {
-        page.form_cursor = page.FindElement(i, "FORM");
-        if (page.form_cursor.AtEnd()) {
-            return false;
-        }
-        page.ReadForm(form);
+    return FindForm(form, [&](HtmlForm& candidate) {
         for (const auto& [loginName, passwordName] : kSignInFields) {
-            if (SetFieldValue(form.fields, loginName, login, true) &&
-                SetFieldValue(form.fields, passwordName, password, true)) {
+            if (SetFieldValue(candidate.fields, loginName, login, true) &&
+                SetFieldValue(candidate.fields, passwordName, password, true)) {
                 // A form may carry a remember-me field twice (a yes and a no radio
                 // button); none of them may be sent.
                 for (const wchar_t* name : kRememberMeFields) {
-                    while (RemoveField(form.fields, name)) {
+                    while (RemoveField(candidate.fields, name)) {
                     }
                 }
                 return true;
             }
         }
-    }
+        return false;
+    });
 }
 
 bool IPBoardEngine::FindNewTopicLink() {
@@ -177,16 +173,9 @@ bool IPBoardEngine::FindNewTopicLink() {
 }
 
 bool IPBoardEngine::FindNewTopicForm(HtmlForm& form, const std::wstring& subject) {
-    for (int i = 0;; ++i) {
-        page.form_cursor = page.FindElement(i, "FORM");
-        if (page.form_cursor.AtEnd()) {
-            return false;
-        }
-        page.ReadForm(form);
-        if (SetFieldValue(form.fields, L"TopicTitle", subject, true)) {
-            return true;
-        }
-    }
+    return FindForm(form, [&](HtmlForm& candidate) {
+        return SetFieldValue(candidate.fields, L"TopicTitle", subject, true);
+    });
 }
 
 }  // namespace twk

@@ -129,16 +129,10 @@ ResultCode PhpBBEngine::PostTopic(const std::wstring& subject, const std::wstrin
     const std::wstring formPageUrl = web.current_url;
 
     HtmlForm form;
-    bool found = false;
-    for (int i = 0; !found; ++i) {
-        page.form_cursor = page.FindElement(i, "FORM");
-        if (page.form_cursor.AtEnd()) {
-            return kNotScript;
-        }
-        page.ReadForm(form);
-        found = SetFieldValue(form.fields, L"subject", subject, false);
-    }
-    if (!SetFieldValue(form.fields, L"message", body, false)) {
+    bool found = FindForm(form, [&](HtmlForm& candidate) {
+        return SetFieldValue(candidate.fields, L"subject", subject, false);
+    });
+    if (!found || !SetFieldValue(form.fields, L"message", body, false)) {
         return kNotScript;
     }
     // The form offers "save" (draft) and "preview" before "post"; only "post" creates
@@ -174,18 +168,14 @@ bool PhpBBEngine::FindSignInLink() {
 
 bool PhpBBEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
                                  const std::wstring& password) {
-    for (int i = 0;; ++i) {
-        page.form_cursor = page.FindElement(i, "FORM");
-        if (page.form_cursor.AtEnd()) {
+    return FindForm(form, [&](HtmlForm& candidate) {
+        if (!SetFieldValue(candidate.fields, L"username", login, false) ||
+            !SetFieldValue(candidate.fields, L"password", password, false)) {
             return false;
         }
-        page.ReadForm(form);
-        if (SetFieldValue(form.fields, L"username", login, false) &&
-            SetFieldValue(form.fields, L"password", password, false)) {
-            RemoveField(form.fields, L"autologin");
-            return true;
-        }
-    }
+        RemoveField(candidate.fields, L"autologin");
+        return true;
+    });
 }
 
 bool PhpBBEngine::HasSignInForm() {

@@ -148,18 +148,9 @@ ResultCode VBulletinEngine::PostTopic(const std::wstring& subject, const std::ws
     }
 
     HtmlForm form;
-    bool found = false;
-    for (int i = 0;; ++i) {
-        page.form_cursor = page.FindElement(i, "FORM");
-        if (page.form_cursor.AtEnd()) {
-            break;
-        }
-        page.ReadForm(form);
-        if (SetFieldValue(form.fields, L"subject", subject, false)) {
-            found = true;
-            break;
-        }
-    }
+    bool found = FindForm(form, [&](HtmlForm& candidate) {
+        return SetFieldValue(candidate.fields, L"subject", subject, false);
+    });
     if (!found || !SetFieldValue(form.fields, L"message", body, false)) {
         return kNoMessageForm;
     }
@@ -188,19 +179,15 @@ bool VBulletinEngine::IsSignedIn() {
 
 bool VBulletinEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
                                      const std::wstring& password) {
-    for (int i = 0;; ++i) {
-        page.form_cursor = page.FindElement(i, "FORM");
-        if (page.form_cursor.AtEnd()) {
+    return FindForm(form, [&](HtmlForm& candidate) {
+        if (!SetFieldValue(candidate.fields, L"vb_login_username", login, false) ||
+            !SetFieldValue(candidate.fields, L"vb_login_password", password, false)) {
             return false;
         }
-        page.ReadForm(form);
-        if (SetFieldValue(form.fields, L"vb_login_username", login, false) &&
-            SetFieldValue(form.fields, L"vb_login_password", password, false)) {
-            // The two md5 fields stay empty: the board then checks the plain password.
-            RemoveField(form.fields, L"cookieuser");
-            return true;
-        }
-    }
+        // The two md5 fields stay empty: the board then checks the plain password.
+        RemoveField(candidate.fields, L"cookieuser");
+        return true;
+    });
 }
 
 bool VBulletinEngine::FindNewTopicLink() {
