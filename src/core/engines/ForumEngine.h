@@ -24,6 +24,45 @@ using SectionList = std::vector<SectionRecord>;
 
 extern const wchar_t* const DefaultUserAgent;
 
+// An element condition of a message box: the tag, and an attribute that must match ("id"
+// equal to value, or "class" holding every class name of value); no attribute: any such
+// element.
+struct ElementMatch {
+    std::string tag;
+    std::string attribute = {};
+    std::wstring value = {};
+};
+
+// Where a script's pages put the board's own message: the first element matching box whose
+// ancestors match each of within, or, when box names no attribute, the innermost such
+// element whose text contains heading (a heading such as "The following errors occurred").
+// Elements that hold fields a visitor fills in are a form, never a message (a sign-in form
+// under an error message is the exception that loses).
+struct MessageBox {
+    ElementMatch box;
+    std::vector<ElementMatch> within = {};
+    std::wstring heading = {};
+};
+
+// How a script's pages speak: its message boxes in the order they are tried, and the
+// words (lower case) by which it refuses a post for its flood limit or holds a topic for
+// a moderator.
+struct BoardWords {
+    std::vector<MessageBox> message_boxes;
+    std::vector<std::wstring> flood_phrases;
+    std::vector<std::wstring> moderation_phrases;
+};
+
+// What the new-topic step of a script needs: the new-topic links, the proof of a posted
+// topic, the pauses around sending, and the result when the form is missing.
+struct NewTopicSteps {
+    std::vector<std::wstring> link_patterns;
+    std::wstring reply_pattern;
+    int pause_before = 10;
+    int pause_after = 0;
+    ResultCode form_missing = kNotScript;
+};
+
 // Drives one forum script through its pages the way a browser user would. One engine per
 // job, created, used and destroyed on the job's worker thread; another thread only sets
 // stop_requested and aborts the client (under the job's lock).
@@ -44,6 +83,17 @@ public:
 
     // Replaces the sleeper used by Pause; not owned. Tests install one that does not wait.
     void SetSleeper(Sleeper& sleeper) { sleeper_ = &sleeper; }
+    // Receives the string id of a step the engine starts on its own (the wait for a flood
+    // limit, then the second sending); called on the worker thread.
+    void SetStatusReporter(std::function<void(int textId)> reporter) {
+        status_reporter_ = std::move(reporter);
+    }
+
+    // The longest failure text kept from a page.
+    static constexpr size_t kMaxBoardMessage = 300;
+    // The flood wait when the board names no number of seconds, and the longest one.
+    static constexpr int kDefaultFloodWait = 30;
+    static constexpr int kMaxFloodWait = 120;
 
     std::wstring base_url;
     WebClient web;
@@ -53,6 +103,8 @@ public:
     std::wstring failure_text;
 
 protected:
+    explicit ForumEngine(const BoardWords& words);
+
     ResultCode OpenUrl(const std::wstring& url, bool followRefresh);
     ResultCode SubmitForm(const HtmlForm& form, bool followRefresh);
     // Sleeps seconds one second at a time, checking the stop flag before each; true if a
@@ -71,11 +123,60 @@ protected:
     static void AddSection(SectionList& sections, const std::wstring& url,
                            const std::wstring& title);
     // The result of a post: follows one META refresh (failure: 9), then looks for the
-    // reply link; 0 with topicUrl set to the page reached, else 9.
-    ResultCode CheckPostResult(const std::wstring& replyPattern, std::wstring& topicUrl);
+    // reply link; 0 with topicUrl set to the page reached, else 9 with the board's message.
+    // A refresh target that cannot be opened leaves the post unconfirmed; onLostAnswer,
+    // when given, then decides instead.
+    ResultCode CheckPostResult(const std::wstring& replyPattern, std::wstring& topicUrl,
+                               const std::function<ResultCode()>& onLostAnswer = nullptr);
+
+    // Remembers what sign-in saw, for the failure texts: the board's own title, and the
+    // password, which never goes into a failure text.
+    void NoteSignIn(const std::wstring& boardTitle, const std::wstring& password);
+    // The board's message on the current page (its message boxes, else the page title when
+    // that is neither the board's nor the section's), as one line of at most
+    // kMaxBoardMessage characters. Empty when the page says nothing of its own.
+    std::wstring BoardMessage();
+    // Sets failure_text to the board's message and returns code.
+    ResultCode FailWithBoardMessage(ResultCode code);
+
+    // The new-topic step every script shares, run on the section page: the new-topic link
+    // into that section, the form (FillNewTopicForm), the limits the form declares, the
+    // pauses, the sending, a second sending after a flood refusal, and what became of the
+    // post.
+    ResultCode PostNewTopic(const std::wstring& subject, const std::wstring& body,
+                            std::wstring& topicUrl, const NewTopicSteps& steps);
+    // Finds the new-topic form on the current page and fills in subject and body and the
+    // button to press. False when the page has no complete form.
+    virtual bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                                  const std::wstring& body);
+    // Link search for a new-topic link that leads into the opened section: when the section's
+    // address names its forum id, only a link with that "f=" id is taken.
+    bool FindNewTopicLink(const std::vector<std::wstring>& patterns);
 
 private:
+    bool Matches(HtmlCursor element, const ElementMatch& match) const;
+    // True when the element holds a TEXTAREA or a field a visitor types into or ticks.
+    bool HoldsFormControls(HtmlCursor element) const;
+    std::wstring FindBoxText(const MessageBox& box);
+    std::wstring CleanBoardText(const std::wstring& text) const;
+    // After a sending whose answer was lost: the section is opened again and searched for
+    // a new topic link titled with the subject.
+    ResultCode FindTopicAfterLostAnswer(const std::wstring& subject,
+                                        const std::vector<std::wstring>& knownTopics,
+                                        std::wstring& topicUrl);
+    std::vector<std::wstring> TopicLinksTitled(const std::wstring& subject);
+    // A failure when the form declares a limit the subject or body exceeds; 0 otherwise.
+    ResultCode CheckDeclaredLimits(const HtmlForm& form, const std::wstring& subject,
+                                   const std::wstring& body);
+    void ReportStatus(int textId);
+
+    const BoardWords& words_;
     Sleeper* sleeper_;
+    std::function<void(int)> status_reporter_;
+    std::wstring board_title_;
+    std::wstring section_title_;
+    std::wstring section_url_;
+    std::wstring password_;
 };
 
 // A new engine for a forum's script name, compared exactly: "phpBB", "vBulletin",

@@ -32,7 +32,33 @@ const wchar_t* const kRememberMeFields[] = {L"rememberMe", L"CookieDate"};
 // answer then shows no topic and the post ends unconfirmed.
 const wchar_t* const kPostButtons[] = {L"dosubmit", L"preview"};
 
+// Where the board speaks: Invision Power Board 2's error box (".errorwrap", "The error
+// returned was:"), the list above a form sent back ("The following errors were found"),
+// IP.Board 3's error and information messages.
+const BoardWords kWords = {
+    {
+        {{"div"}, {}, L"The following errors were found"},
+        {{"div", "class", L"errorwrap"}},
+        {{"p", "class", L"message error"}},
+        {{"div", "class", L"message error"}},
+        {{"p", "class", L"message"}},
+        {{"div", "class", L"message"}},
+    },
+    // "Flood control is enabled on this board, please wait 30 seconds before posting
+    // again."
+    {L"flood"},
+    // "Your post will not appear until it has been approved by a moderator."
+    {L"approved by a moderator", L"moderator has approved", L"awaiting approval",
+     L"require approval", L"requires approval"},
+};
+
+const NewTopicSteps kNewTopic = {
+    kNewTopicLinks, kReplyLink, 10, 0, kNotScript,
+};
+
 }  // namespace
+
+IPBoardEngine::IPBoardEngine() : ForumEngine(kWords) {}
 
 ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                  std::wstring& forumTitle) {
@@ -44,6 +70,7 @@ ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& 
     if (page.Title(title)) {
         forumTitle = title;
     }
+    NoteSignIn(title, password);
     // A session left over in the cookies would hide the sign-in form; start afresh.
     if (IsSignedIn()) {
         result = OpenUrl(page.LinkUrl(), true);
@@ -56,7 +83,7 @@ ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& 
     bool retried = false;
     while (!FindSignInForm(form, login, password)) {
         if (retried) {
-            return kNotScript;
+            return FailWithBoardMessage(kNotScript);
         }
         retried = true;
         if (FindSignInLink()) {
@@ -71,7 +98,7 @@ ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& 
     if (result != kOk) {
         return result;
     }
-    return IsSignedIn() ? kOk : kInvalidLogin;
+    return IsSignedIn() ? kOk : FailWithBoardMessage(kInvalidLogin);
 }
 
 ResultCode IPBoardEngine::ReadSections(SectionList& sections) {
@@ -101,20 +128,13 @@ ResultCode IPBoardEngine::ReadSections(SectionList& sections) {
 
 ResultCode IPBoardEngine::PostTopic(const std::wstring& subject, const std::wstring& body,
                                     std::wstring& topicUrl) {
-    if (!FindNewTopicLink()) {
-        return kNewTopicNotAllowed;
-    }
-    ResultCode result = OpenUrl(page.LinkUrl(), false);
-    if (result != kOk) {
-        return result;
-    }
+    return PostNewTopic(subject, body, topicUrl, kNewTopic);
+}
 
-    HtmlForm form;
-    if (!FindNewTopicForm(form, subject)) {
-        return kNotScript;
-    }
-    if (!SetFieldValue(form.fields, L"Post", body, true)) {
-        return kNotScript;
+bool IPBoardEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                                     const std::wstring& body) {
+    if (!FindNewTopicForm(form, subject) || !SetFieldValue(form.fields, L"Post", body, true)) {
+        return false;
     }
     size_t button = kNoField;
     for (const wchar_t* name : kPostButtons) {
@@ -124,18 +144,10 @@ ResultCode IPBoardEngine::PostTopic(const std::wstring& subject, const std::wstr
         }
     }
     if (button == kNoField) {
-        return kNotScript;
+        return false;
     }
     PressButton(form.fields, button);
-
-    if (Pause(10)) {
-        return kStopped;
-    }
-    result = SubmitForm(form, false);
-    if (result != kOk) {
-        return result;
-    }
-    return CheckPostResult(kReplyLink, topicUrl);
+    return true;
 }
 
 bool IPBoardEngine::IsSignedIn() {
@@ -166,10 +178,6 @@ bool IPBoardEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
         }
         return false;
     });
-}
-
-bool IPBoardEngine::FindNewTopicLink() {
-    return FindLink(kNewTopicLinks);
 }
 
 bool IPBoardEngine::FindNewTopicForm(HtmlForm& form, const std::wstring& subject) {

@@ -8,6 +8,7 @@ namespace twk {
 // addresses) and IP.Board 3 ("section=login" addresses). Created per job by CreateEngine.
 class IPBoardEngine : public ForumEngine {
 public:
+    IPBoardEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
                       std::wstring& forumTitle) override;
     ResultCode ReadSections(SectionList& sections) override;
@@ -18,8 +19,11 @@ private:
     bool IsSignedIn();
     bool FindSignInLink();
     bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
-    bool FindNewTopicLink();
     bool FindNewTopicForm(HtmlForm& form, const std::wstring& subject);
+
+protected:
+    bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                          const std::wstring& body) override;
 };
 
 }  // namespace twk

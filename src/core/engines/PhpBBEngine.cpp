@@ -20,22 +20,38 @@ const std::vector<std::wstring>& SignInPagePatterns() {
     return patterns;
 }
 
-const std::vector<std::wstring>& NewTopicPatterns() {
-    static const std::vector<std::wstring> patterns = {L"/posting.php?mode=post",
-                                                       L"/posting.php?mode=newtopic"};
-    return patterns;
-}
-
 const wchar_t* const kReplyPattern = L"/posting.php?mode=reply";
+
+// Where the board speaks: phpBB 3's message panel (prosilver message_body), the error line
+// of its sign-in and posting forms; phpBB 2's message table (subSilver message_body) and
+// the error row of its posting form, both a "gen" span in a centred cell.
+const BoardWords kWords = {
+    {
+        {{"div", "id", L"message"}},
+        {{"p", "class", L"error"}},
+        {{"div", "class", L"error"}},
+        {{"span", "class", L"gen"}, {{"td", "align", L"center"}, {"table", "class", L"forumline"}}},
+    },
+    // phpBB 3: "You cannot make another post so soon after your last." phpBB 2: the same
+    // words followed by "; please try again in a short while."
+    {L"so soon after your last", L"flood"},
+    // phpBB 3: "This message has been submitted successfully, but it will need to be
+    // approved by a moderator before it is publicly viewable."
+    {L"approved by a moderator", L"awaiting approval", L"одобрен"},
+};
+
+const NewTopicSteps kNewTopic = {
+    {L"/posting.php?mode=post", L"/posting.php?mode=newtopic"}, kReplyPattern, 10, 3, kNotScript,
+};
 
 // phpBB 3.1 and later refuse a form sent within the second in which the page carrying
 // it was made ("The submitted form was invalid"); the sign-in form is otherwise sent
 // at once.
 constexpr int kSignInDelaySeconds = 2;
-constexpr int kPrePostPauseSeconds = 10;
-constexpr int kPostPostPauseSeconds = 3;
 
 }  // namespace
+
+PhpBBEngine::PhpBBEngine() : ForumEngine(kWords) {}
 
 ResultCode PhpBBEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                std::wstring& forumTitle) {
@@ -47,12 +63,13 @@ ResultCode PhpBBEngine::SignIn(const std::wstring& login, const std::wstring& pa
     if (page.Title(title)) {
         forumTitle = title;
     }
+    NoteSignIn(title, password);
 
     HtmlForm form;
     bool retried = false;
     while (!FindSignInForm(form, login, password)) {
         if (retried) {
-            return kNotScript;
+            return FailWithBoardMessage(kNotScript);
         }
         retried = true;
         // A page that is signed in and shows no form: sign out first, so that the
@@ -90,6 +107,8 @@ ResultCode PhpBBEngine::SignIn(const std::wstring& login, const std::wstring& pa
     // sign-in page again, phpBB 2 a message whose refresh leads back to it.
     std::wstring target;
     if (page.MetaRefreshUrl(target)) {
+        // The board's words are on the message page, not on the page it leads back to.
+        const std::wstring answer = BoardMessage();
         result = OpenUrl(target, false);
         if (result != kOk) {
             return result;
@@ -97,9 +116,11 @@ ResultCode PhpBBEngine::SignIn(const std::wstring& login, const std::wstring& pa
         if (IsSignedIn()) {
             return kOk;
         }
-        return HasSignInForm() ? kInvalidLogin : kNotScript;
+        result = HasSignInForm() ? kInvalidLogin : kNotScript;
+        failure_text = answer.empty() ? BoardMessage() : answer;
+        return result;
     }
-    return HasSignInForm() ? kInvalidLogin : kOk;
+    return HasSignInForm() ? FailWithBoardMessage(kInvalidLogin) : kOk;
 }
 
 ResultCode PhpBBEngine::ReadSections(SectionList& sections) {
@@ -118,44 +139,25 @@ ResultCode PhpBBEngine::ReadSections(SectionList& sections) {
 
 ResultCode PhpBBEngine::PostTopic(const std::wstring& subject, const std::wstring& body,
                                   std::wstring& topicUrl) {
-    topicUrl.clear();
-    if (!FindNewTopicLink()) {
-        return kNewTopicNotAllowed;
-    }
-    ResultCode result = OpenUrl(page.LinkUrl(), false);
-    if (result != kOk) {
-        return result;
-    }
-    const std::wstring formPageUrl = web.current_url;
+    return PostNewTopic(subject, body, topicUrl, kNewTopic);
+}
 
-    HtmlForm form;
+bool PhpBBEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                                   const std::wstring& body) {
     bool found = FindForm(form, [&](HtmlForm& candidate) {
         return SetFieldValue(candidate.fields, L"subject", subject, false);
     });
     if (!found || !SetFieldValue(form.fields, L"message", body, false)) {
-        return kNotScript;
+        return false;
     }
     // The form offers "save" (draft) and "preview" before "post"; only "post" creates
     // the topic.
     size_t button = FindField(form.fields, L"post", kFieldSubmit, false);
     if (button == kNoField) {
-        return kNotScript;
+        return false;
     }
     PressButton(form.fields, button);
-
-    if (Pause(kPrePostPauseSeconds)) {
-        return kStopped;
-    }
-    result = SubmitForm(form, false);
-    if (result != kOk) {
-        // phpBB 3.1 and later answer an accepted post with a redirect to the topic. When
-        // only that page fails, the topic exists: report it as unconfirmed rather than as
-        // a failed post, which would invite sending it again.
-        bool redirected = web.current_url != form.action && web.current_url != formPageUrl;
-        return result == kConnectionError && redirected ? kCheckResult : result;
-    }
-    Pause(kPostPostPauseSeconds);
-    return CheckPostResult(kReplyPattern, topicUrl);
+    return true;
 }
 
 bool PhpBBEngine::IsSignedIn() {
@@ -181,10 +183,6 @@ bool PhpBBEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
 bool PhpBBEngine::HasSignInForm() {
     HtmlForm scratch;
     return FindSignInForm(scratch, std::wstring(), std::wstring());
-}
-
-bool PhpBBEngine::FindNewTopicLink() {
-    return FindLink(NewTopicPatterns());
 }
 
 }  // namespace twk

@@ -8,6 +8,7 @@ namespace twk {
 // phpBB 3 and the "/login.php" pages of phpBB 2. Owned by one job, like every engine.
 class PhpBBEngine : public ForumEngine {
 public:
+    PhpBBEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
                       std::wstring& forumTitle) override;
     ResultCode ReadSections(SectionList& sections) override;
@@ -20,7 +21,10 @@ private:
     bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
     // True when the page still asks for an account: a refused sign-in.
     bool HasSignInForm();
-    bool FindNewTopicLink();
+
+protected:
+    bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                          const std::wstring& body) override;
 };
 
 }  // namespace twk

@@ -11,6 +11,30 @@ const wchar_t* const kNewTopicPattern = L"/newthread.php?do=newthread";
 const wchar_t* const kSectionPattern = L"forumdisplay.php?f=";
 const wchar_t* const kReplyPattern = L"/newreply.php";
 
+// Where the board speaks: the error list above a form sent back ("The following errors
+// occurred with your submission", a table in vBulletin 3, a block in 4), vBulletin 4's
+// standard_error and error rows, and vBulletin 3's message panel (standard error and
+// redirect pages alike).
+const BoardWords kWords = {
+    {
+        {{"table"}, {}, L"The following errors occurred with your submission"},
+        {{"div"}, {}, L"The following errors occurred with your submission"},
+        {{"div", "class", L"standard_error"}},
+        {{"div", "class", L"blockrow error"}},
+        {{"div", "class", L"panel"}, {{"td", "class", L"panelsurround"}}},
+    },
+    // "This forum requires that you wait 30 seconds between posts. Please try again in 12
+    // seconds."
+    {L"between posts", L"flood"},
+    // "Thank you for posting! Your post will not be visible until a moderator has approved
+    // it for posting."
+    {L"until a moderator has approved", L"approved by a moderator", L"awaiting moderation"},
+};
+
+const NewTopicSteps kNewTopic = {
+    {kNewTopicPattern}, kReplyPattern, 15, 3, kNoMessageForm,
+};
+
 // Forum cells of the board index carry ids "f" + forum number.
 bool IsForumCellId(const std::wstring& id) {
     return !id.empty() && id[0] == L'f';
@@ -31,6 +55,8 @@ std::wstring Trimmed(const std::wstring& text) {
 
 }  // namespace
 
+VBulletinEngine::VBulletinEngine() : ForumEngine(kWords) {}
+
 ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                    std::wstring& forumTitle) {
     ResultCode result = OpenUrl(base_url, false);
@@ -41,6 +67,7 @@ ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring
     if (page.Title(title)) {
         forumTitle = Trimmed(title);
     }
+    NoteSignIn(title, password);
 
     // A board that still knows us from an earlier visit shows no sign-in form; signing out
     // once brings the guest page (vBulletin's "cookies cleared" page) that carries it.
@@ -48,7 +75,7 @@ ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring
     bool retried = false;
     while (!FindSignInForm(form, login, password)) {
         if (retried) {
-            return kNotScript;
+            return FailWithBoardMessage(kNotScript);
         }
         retried = true;
         if (IsSignedIn()) {
@@ -66,13 +93,21 @@ ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring
     // vBulletin answers with its "Thank you for logging in" page, which has no navigation
     // bar; the page it refreshes to shows whether the board took the account.
     std::wstring target;
+    std::wstring answer = BoardMessage();
     if (page.MetaRefreshUrl(target)) {
         result = OpenUrl(target, false);
         if (result != kOk) {
             return result;
         }
+        if (answer.empty()) {
+            answer = BoardMessage();
+        }
     }
-    return IsSignedIn() ? kOk : kInvalidLogin;
+    if (IsSignedIn()) {
+        return kOk;
+    }
+    failure_text = answer;
+    return kInvalidLogin;
 }
 
 ResultCode VBulletinEngine::ReadSections(SectionList& sections) {
@@ -80,7 +115,7 @@ ResultCode VBulletinEngine::ReadSections(SectionList& sections) {
     if (result != kOk) {
         return result;
     }
-    if (FindNewTopicLink()) {
+    if (FindNewTopicLink({kNewTopicPattern})) {
         std::wstring title;
         page.Title(title);
         AddSection(sections, web.current_url, Trimmed(title));
@@ -139,38 +174,26 @@ ResultCode VBulletinEngine::ReadSections(SectionList& sections) {
 
 ResultCode VBulletinEngine::PostTopic(const std::wstring& subject, const std::wstring& body,
                                       std::wstring& topicUrl) {
-    if (!FindNewTopicLink()) {
-        return kNewTopicNotAllowed;
-    }
-    ResultCode result = OpenUrl(page.LinkUrl(), false);
-    if (result != kOk) {
-        return result;
-    }
+    return PostNewTopic(subject, body, topicUrl, kNewTopic);
+}
 
-    HtmlForm form;
+bool VBulletinEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                                       const std::wstring& body) {
     bool found = FindForm(form, [&](HtmlForm& candidate) {
         return SetFieldValue(candidate.fields, L"subject", subject, false);
     });
     if (!found || !SetFieldValue(form.fields, L"message", body, false)) {
-        return kNoMessageForm;
+        return false;
     }
     size_t button = FindField(form.fields, L"sbutton", kFieldSubmit, false);
     if (button == kNoField) {
-        return kNoMessageForm;
+        return false;
     }
     PressButton(form.fields, button);
     // In WYSIWYG mode the board reads the message as the editor's HTML and drops its line
     // breaks; the message is BBCode, so ask for the plain editor's reading.
     SetFieldValue(form.fields, L"wysiwyg", L"0", false);
-
-    // A stop during the pause is answered by SubmitForm, which then sends nothing.
-    Pause(15);
-    result = SubmitForm(form, false);
-    if (result != kOk) {
-        return result;
-    }
-    Pause(3);
-    return CheckPostResult(kReplyPattern, topicUrl);
+    return true;
 }
 
 bool VBulletinEngine::IsSignedIn() {
@@ -188,10 +211,6 @@ bool VBulletinEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
         RemoveField(candidate.fields, L"cookieuser");
         return true;
     });
-}
-
-bool VBulletinEngine::FindNewTopicLink() {
-    return FindLink({kNewTopicPattern});
 }
 
 bool VBulletinEngine::IsSectionCandidate(std::wstring& url) const {

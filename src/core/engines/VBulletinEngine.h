@@ -8,6 +8,7 @@ namespace twk {
 // and posting fields). Owned by one job, like every engine.
 class VBulletinEngine : public ForumEngine {
 public:
+    VBulletinEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
                       std::wstring& forumTitle) override;
     ResultCode ReadSections(SectionList& sections) override;
@@ -17,9 +18,12 @@ public:
 private:
     bool IsSignedIn();
     bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
-    bool FindNewTopicLink();
     // The absolute URL of the link under the link cursor, and whether it may name a section.
     bool IsSectionCandidate(std::wstring& url) const;
+
+protected:
+    bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                          const std::wstring& body) override;
 };
 
 }  // namespace twk

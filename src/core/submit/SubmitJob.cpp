@@ -86,6 +86,8 @@ ResultCode RunSubmit(SubmitJob& job) {
         return code;
     }
     PostStatus(job, kIdsSendingMessage);
+    // The engine reports the steps it takes on its own (a wait for the board's flood limit).
+    engine.SetStatusReporter([&job](int textId) { PostStatus(job, textId); });
     job.topic_subject = job.message_copy.subject;
     job.topic_body = job.message_copy.msg;
     return engine.PostTopic(job.topic_subject, job.topic_body, job.topic_url);

@@ -55,6 +55,12 @@ constexpr Entry kStrings[] = {
     {144, L"Login is mandatory"},
     {145, L"Password is mandatory"},
     {146, L"Profile %1% could not be created."},
+    {150, L"Waiting for the forum's flood limit ..."},
+    {151, L"The subject has %1% characters; this board accepts at most %2%."},
+    {152, L"The message has %1% characters; this board accepts at most %2%."},
+    {153,
+     L"The forum answered \"%1%\" after the message was sent, and the topic is not listed "
+     L"in the section: it may still have been posted."},
 };
 
 }  // namespace

@@ -51,6 +51,11 @@ enum StringId : int {
     kIdsLoginMandatory = 144,
     kIdsPasswordMandatory = 145,
     kIdsProfileNotCreated = 146,
+    // Texts of the engines' own failures and steps.
+    kIdsWaitingFloodLimit = 150,
+    kIdsSubjectTooLong = 151,
+    kIdsMessageTooLong = 152,
+    kIdsAnswerLostAfterSending = 153,
 };
 
 // The string with that id from the string table; empty when there is none.

@@ -1,6 +1,7 @@
 #include "web/HtmlDocument.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "web/Charsets.h"
 #include "web/HtmlDocumentImpl.h"
@@ -184,6 +185,47 @@ std::wstring HtmlDocument::ElementText(HtmlCursor element) const {
     return text;
 }
 
+std::wstring HtmlDocument::ReadableText(HtmlCursor element) const {
+    const HtmlTree& tree = impl_->tree;
+    if (element.AtEnd() || !tree.Contains(element.node)) {
+        return {};
+    }
+    static const char* const kInline[] = {"a",      "b",    "i",    "u",     "s",   "em",
+                                          "strong", "span", "font", "small", "big", "code",
+                                          "abbr",   "sup",  "sub",  "label", "tt"};
+    std::vector<int> inline_tags;
+    for (const char* name : kInline) {
+        int id = tree.TagId(name);
+        if (id >= 0) {
+            inline_tags.push_back(id);
+        }
+    }
+    // What a form holds is the visitor's own text, not the page's.
+    const int script = tree.TagId("script");
+    const int style = tree.TagId("style");
+    const int textarea = tree.TagId("textarea");
+    const int select = tree.TagId("select");
+    std::wstring text;
+    for (int i = element.node + 1, end = tree.SubtreeEnd(element.node); i < end; ++i) {
+        if (tree.IsText(i)) {
+            text += DecodeText(tree.Source(i));
+            continue;
+        }
+        const int tag = tree.Tag(i);
+        if (tag < 0) {
+            continue;
+        }
+        if (tag == script || tag == style || tag == textarea || tag == select) {
+            i = tree.SubtreeEnd(i) - 1;
+            continue;
+        }
+        if (std::find(inline_tags.begin(), inline_tags.end(), tag) == inline_tags.end()) {
+            text += L' ';
+        }
+    }
+    return text;
+}
+
 bool HtmlDocument::SelectAncestor(std::string_view tag) {
     const HtmlTree& tree = impl_->tree;
     if (element_cursor.AtEnd() || !tree.Contains(element_cursor.node)) {
@@ -202,6 +244,13 @@ std::wstring HtmlDocument::ElementId() const {
         return {};
     }
     return AttributeText(element_cursor.node, "id");
+}
+
+std::wstring HtmlDocument::ElementAttribute(HtmlCursor element, const std::string& name) const {
+    if (element.AtEnd() || !impl_->tree.Contains(element.node)) {
+        return {};
+    }
+    return AttributeText(element.node, name);
 }
 
 bool HtmlDocument::MetaRefreshUrl(std::wstring& out) const {

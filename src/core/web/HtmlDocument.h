@@ -52,8 +52,14 @@ public:
     std::wstring LinkClass() const;
 
     std::wstring ElementText(HtmlCursor element) const;
+    // An element's text as a reader sees it: a space wherever an element other than inline
+    // markup (B, SPAN, A ...) separates words; scripts, styles and the contents of form
+    // controls left out.
+    std::wstring ReadableText(HtmlCursor element) const;
     bool SelectAncestor(std::string_view tag);
     std::wstring ElementId() const;
+    // The decoded value of an element's attribute (name in lower case); empty when absent.
+    std::wstring ElementAttribute(HtmlCursor element, const std::string& name) const;
 
     bool MetaRefreshUrl(std::wstring& out) const;
     bool Title(std::wstring& out) const;

@@ -28,6 +28,9 @@ struct FormField {
     // On/off state of a check box or radio button, pressed state of a Submit or Image
     // button; always true for Select and false for Hidden and Text.
     bool selected = false;
+    // The most characters the page lets a user type (maxlength of a text field or TEXTAREA);
+    // -1 when it sets no limit.
+    int max_length = -1;
 };
 
 using FieldList = std::vector<FormField>;

@@ -25,6 +25,21 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
+// A maxlength attribute as a browser reads it: a whole number, else no limit.
+int MaxLength(const std::string* raw) {
+    if (raw == nullptr || raw->empty() || raw->size() > 9) {
+        return -1;
+    }
+    int value = 0;
+    for (char c : *raw) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 }  // namespace
 
 void HtmlDocument::ReadForm(HtmlForm& form) const {
@@ -42,6 +57,7 @@ void HtmlDocument::ReadForm(HtmlForm& form) const {
     const int input = tree.TagId("input");
     const int textarea = tree.TagId("textarea");
     const int select = tree.TagId("select");
+    const int button = tree.TagId("button");
     // Only the first button counts as pressed, as when the user presses Enter in a field.
     bool pressed = false;
     // Controls are looked for everywhere under the FORM (tables, fieldsets, labels), and
@@ -71,12 +87,27 @@ void HtmlDocument::ReadForm(HtmlForm& form) const {
                 field.type = kFieldHidden;
             } else {
                 field.type = kFieldText;
+                field.max_length = MaxLength(tree.Attribute(i, "maxlength"));
             }
             form.fields.push_back(std::move(field));
         } else if (tag == textarea) {
             // The text a page puts into a TEXTAREA is a placeholder or a quote; what is
             // sent is what the engine fills in.
-            form.fields.push_back(FormField{AttributeText(i, "name"), L"", kFieldText, false});
+            FormField field{AttributeText(i, "name"), L"", kFieldText, false};
+            field.max_length = MaxLength(tree.Attribute(i, "maxlength"));
+            form.fields.push_back(std::move(field));
+        } else if (tag == button) {
+            // Themes draw their buttons as BUTTON elements; one without a type submits
+            // the form, as in a browser.
+            const std::string* raw_type = tree.Attribute(i, "type");
+            const std::string type = raw_type != nullptr ? LowerAscii(*raw_type) : "submit";
+            if (type != "submit") {
+                continue;
+            }
+            FormField field{AttributeText(i, "name"), AttributeText(i, "value"), kFieldSubmit,
+                            !pressed};
+            pressed = true;
+            form.fields.push_back(std::move(field));
         } else if (tag == select) {
             form.fields.push_back(
                 FormField{AttributeText(i, "name"), SelectValue(i), kFieldSelect, true});

@@ -15,6 +15,7 @@ using test::FakeIPBoard;
 using test::FakeSleeper;
 using test::IPBoardGeneration;
 using ::testing::Contains;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
@@ -175,8 +176,11 @@ TEST_P(IPBoardSignInFailureTest, EndsWithItsCode) {
 }
 
 const SignInFailure kSignInFailures[] = {
-    {"WrongPasswordBoard2", IPBoardGeneration::k2, [](auto&) {}, true, kInvalidLogin, L""},
-    {"WrongPasswordBoard34", IPBoardGeneration::k34, [](auto&) {}, true, kInvalidLogin, L""},
+    // The board's own words are the failure text.
+    {"WrongPasswordBoard2", IPBoardGeneration::k2, [](auto&) {}, true, kInvalidLogin,
+     L"The error returned was: Username or password incorrect. Please try again."},
+    {"WrongPasswordBoard34", IPBoardGeneration::k34, [](auto&) {}, true, kInvalidLogin,
+     L"The error returned was: Username or password incorrect. Please try again."},
     // No form on the index nor behind the sign-in link: the board is not what it seems.
     {"NoSignInFormBoard2", IPBoardGeneration::k2,
      [](auto& options) {
@@ -225,8 +229,9 @@ struct PostFailure {
     const char* name;
     std::function<void(FakeIPBoard::Options&)> change;
     ResultCode expected;
-    int posts_received;  // new-topic forms that reached the board
-    size_t topics;       // topics it stored
+    int posts_received;                 // new-topic forms that reached the board
+    size_t topics;                      // topics it stored
+    const wchar_t* failure_text = L"";  // part of it; "" for none
 };
 
 const PostFailure kPostFailures[] = {
@@ -244,13 +249,16 @@ const PostFailure kPostFailures[] = {
     // A form with "preview" alone is sent with it; the board only shows a preview.
     {"PreviewButtonOnly", [](auto& options) { options.omitted_post_fields = {"dosubmit"}; },
      kCheckResult, 1, 0},
-    {"NoReplyLink", [](auto& options) { options.reply_link = false; }, kCheckResult, 1, 1},
+    {"NoReplyLink", [](auto& options) { options.reply_link = false; }, kCheckResult, 1, 1,
+     L"This topic is locked."},
+    // The topic page fails after the board took the post, and the section does not list
+    // it: the post may have arrived, and the text says so.
     {"RefreshTargetFails",
      [](auto& options) {
          options.refresh_answers = true;
          options.post_refresh_fails = true;
      },
-     kCheckResult, 1, 1},
+     kCheckResult, 1, 1, L"\"404 Not Found\" after the message was sent"},
 };
 
 class IPBoardPostFailureTest
@@ -268,9 +276,11 @@ TEST_P(IPBoardPostFailureTest, EndsWithItsCode) {
     if (row.expected == kCheckResult) {
         EXPECT_EQ(run.topic_url, L"");
     }
-    // Only a failed request leaves a text to show in place of the code's own.
-    bool requestFailed = std::string(row.name) == "RefreshTargetFails";
-    EXPECT_EQ(run.engine.failure_text, requestFailed ? L"404 Not Found" : L"");
+    if (*row.failure_text == L'\0') {
+        EXPECT_EQ(run.engine.failure_text, L"");
+    } else {
+        EXPECT_THAT(run.engine.failure_text, HasSubstr(row.failure_text));
+    }
 }
 
 std::string PostFailureName(

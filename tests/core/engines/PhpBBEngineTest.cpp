@@ -348,7 +348,8 @@ INSTANTIATE_TEST_SUITE_P(
         PostCase{"phpBB2_NoPostButton", 2, PostingFormWithout("post"), 2, kNotScript, 0, L""},
         // The topic was taken but is not confirmed.
         PostCase{"NoReplyLink", 3, TopicPage(200, false), 2, kCheckResult, 1, L""},
-        PostCase{"phpBB2_NoReplyLink", 2, TopicPage(200, false), 2, kCheckResult, 1, L""},
+        PostCase{"phpBB2_NoReplyLink", 2, TopicPage(200, false), 2, kCheckResult, 1,
+                 L"Your message has been entered successfully."},
         PostCase{"phpBB2_RefreshTargetFails", 2, TopicPage(500, true), 2, kCheckResult, 1, L"500"},
         // phpBB 3 redirects to the topic: a failing topic page does not undo the post.
         PostCase{"RedirectTargetFails", 3, TopicPage(500, true), 2, kCheckResult, 1, L"500"},

@@ -183,8 +183,8 @@ TEST_P(VBulletinFailureTest, EndsWithItsCode) {
 INSTANTIATE_TEST_SUITE_P(
     Boards, VBulletinFailureTest,
     ::testing::Values(
-        FailureCase{"WrongPassword", [](FakeVBulletinSetup&) {}, kInvalidLogin, 0, "", 2,
-                    L"пароль & secreT"},
+        FailureCase{"WrongPassword", [](FakeVBulletinSetup&) {}, kInvalidLogin, 0,
+                    "Вы ввели неправильное имя или пароль.", 2, L"пароль & secreT"},
         FailureCase{"SignInOnlyOnAnotherPage",
                     [](FakeVBulletinSetup& s) { s.sign_in_form = false; }, kNotScript, 0, ""},
         FailureCase{"StillNoFormAfterSigningOut",
@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
                         s.signed_in_at_start = true;
                         s.form_after_sign_out = false;
                     },
-                    kNotScript, 0, ""},
+                    kNotScript, 0, "Все cookies очищены!"},
         FailureCase{"ForumHomeFails", [](FakeVBulletinSetup& s) { s.index_status = 503; },
                     kConnectionError, 0, "503"},
         FailureCase{"SignInRefreshFails",
@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                         s.reply_link = false;
                         s.post_answer_refresh = true;
                     },
-                    kCheckResult, 1, ""}),
+                    kCheckResult, 1, "Спасибо за сообщение!"}),
     [](const ::testing::TestParamInfo<FailureCase>& row) { return row.param.name; });
 
 TEST_F(VBulletinEngineTest, ClosedPortIsAConnectionError) {
