@@ -34,7 +34,7 @@ ForumList AddForums(int32_t profileId, int count, const ForumSpec& kind,
         forum.title = prefix + L" " + std::to_wstring(i);
         forum.forum_key = kind.forum_key;
         forum.forum_title = L"General";
-        forum.login = kind.login;
+        forum.login = kind.own_accounts ? kind.login + L" " + std::to_wstring(i) : kind.login;
         forum.pass = kind.pass;
         forums.push_back(forum);
     }

@@ -21,6 +21,10 @@ struct ForumSpec {
     std::wstring forum_key;  // the section to post into
     std::wstring login = L"Tester";
     std::wstring pass = L"secret";
+    // Each forum signs in with an account of its own ("<login> 1", "<login> 2" ...), so
+    // that the forums may run at the same time; otherwise they share one account and
+    // take turns.
+    bool own_accounts = false;
 };
 // Stores count forums titled "<prefix> 1" to "<prefix> count", in that load order.
 ForumList AddForums(int32_t profileId, int count, const ForumSpec& kind,

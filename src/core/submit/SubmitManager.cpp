@@ -12,12 +12,55 @@
 namespace twk {
 namespace {
 
+std::wstring LowerAscii(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c >= L'A' && c <= L'Z') {
+            c = c - L'A' + L'a';
+        }
+    }
+    return text;
+}
+
 bool ForumStillStored(int32_t forumId) {
     ForumList found;
     return ListForums(L"[forum_id]=" + std::to_wstring(forumId), found) == 0 && !found.empty();
 }
 
 }  // namespace
+
+std::wstring BoardAccountKey(const ForumRecord& forum) {
+    const std::wstring& url = forum.main_url;
+    size_t scheme_end = url.find(L"://");
+    std::wstring scheme =
+        scheme_end == std::wstring::npos ? L"http" : LowerAscii(url.substr(0, scheme_end));
+    size_t authority = scheme_end == std::wstring::npos ? 0 : scheme_end + 3;
+    size_t path_start = url.find_first_of(L"/?#", authority);
+    if (path_start == std::wstring::npos) {
+        path_start = url.size();
+    }
+    std::wstring host = url.substr(authority, path_start - authority);
+    size_t at = host.rfind(L'@');
+    if (at != std::wstring::npos) {
+        host.erase(0, at + 1);
+    }
+    host = LowerAscii(host);
+    std::wstring port = scheme == L"https" ? L"443" : L"80";
+    size_t colon = host.rfind(L':');
+    if (colon != std::wstring::npos && host.find(L']', colon) == std::wstring::npos) {
+        if (colon + 1 < host.size()) {
+            port = host.substr(colon + 1);
+        }
+        host.erase(colon);
+    }
+    size_t path_end = url.find_first_of(L"?#", path_start);
+    std::wstring path = url.substr(
+        path_start, (path_end == std::wstring::npos ? url.size() : path_end) - path_start);
+    if (path.empty()) {
+        path = L"/";
+    }
+    // NUL cannot occur in any of the parts, so the key is unambiguous.
+    return scheme + L'\0' + host + L'\0' + port + L'\0' + path + L'\0' + forum.login;
+}
 
 SubmitManager::SubmitManager(JobSink& sink) : sink_(sink) {
     slots_.reserve(kMaxSlots);
@@ -80,6 +123,87 @@ void SubmitManager::RebuildIndexes() {
         }
     }
     next_candidate_ = 0;
+    ClearDeferred();
+}
+
+void SubmitManager::ClearDeferred() {
+    deferred_.clear();
+    deferred_head_.clear();
+    ready_.clear();
+}
+
+bool SubmitManager::HasDeferredForums() const {
+    for (const auto& [board, waiting] : deferred_) {
+        auto head = deferred_head_.find(board);
+        size_t first = head == deferred_head_.end() ? 0 : head->second;
+        for (size_t i = first; i < waiting.size(); ++i) {
+            size_t index = waiting[i];
+            if (index < forums_.size() && result_index_.count(forums_[index].forum_id) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void SubmitManager::MarkBoardBusy(const std::wstring& board) {
+    ++busy_boards_[board];
+    auto head = deferred_head_.find(board);
+    if (head != deferred_head_.end() && head->second < deferred_[board].size()) {
+        ready_.erase({deferred_[board][head->second], board});
+    }
+}
+
+void SubmitManager::MarkBoardFree(const std::wstring& board) {
+    auto busy = busy_boards_.find(board);
+    if (busy == busy_boards_.end()) {
+        return;
+    }
+    if (--busy->second > 0) {
+        return;
+    }
+    busy_boards_.erase(busy);
+    auto waiting = deferred_.find(board);
+    if (waiting != deferred_.end()) {
+        size_t head = deferred_head_[board];
+        if (head < waiting->second.size()) {
+            ready_.insert({waiting->second[head], board});
+        }
+    }
+}
+
+size_t SubmitManager::TakeNextForum() {
+    // The earliest waiting forum of a board that is free again comes before any forum the
+    // scan has not reached: waiting forums lie behind the scan.
+    while (!ready_.empty()) {
+        auto [index, board] = *ready_.begin();
+        ready_.erase(ready_.begin());
+        std::vector<size_t>& waiting = deferred_[board];
+        size_t& head = deferred_head_[board];
+        ++head;
+        if (head < waiting.size()) {
+            ready_.insert({waiting[head], board});
+        }
+        if (index < forums_.size() && result_index_.count(forums_[index].forum_id) == 0) {
+            return index;
+        }
+    }
+    for (;;) {
+        size_t next = FirstForumWithoutResult();
+        if (next >= forums_.size()) {
+            return next;
+        }
+        std::wstring board = BoardAccountKey(forums_[next]);
+        if (busy_boards_.count(board) == 0) {
+            return next;
+        }
+        std::vector<size_t>& waiting = deferred_[board];
+        if (deferred_head_.count(board) == 0) {
+            deferred_head_[board] = 0;
+        }
+        waiting.push_back(next);
+        ++next_candidate_;
+    }
 }
 
 const ForumRecord* SubmitManager::FindForum(int32_t forumId) const {
@@ -134,6 +258,9 @@ void SubmitManager::StartRun() {
     int count = GetOptionInt(OptThreadCount, profile_id_, 10);
     count = std::min(count, kMaxSlots);
     halt_requested_ = false;
+    // Forums left waiting by a stopped run are found again by the scan.
+    next_candidate_ = 0;
+    ClearDeferred();
     for (int slot = 0; slot < count; ++slot) {
         if (!StartNextJob(slot)) {
             break;
@@ -158,6 +285,7 @@ void SubmitManager::AbortRun() {
         // The stopped worker reported before it ended; that report is still queued.
         ++slot->stale_reports;
         slot->busy = false;
+        MarkBoardFree(slot->board);
         --running_jobs_;
         status_.erase(slot->job.forum_copy.forum_id);
         if (slot->job.message_copy.message_id == message_.message_id) {
@@ -183,7 +311,7 @@ bool SubmitManager::StartNextJob(int slotIndex) {
     Slot& slot = *slots_[slotIndex];
     // Lists of another message than the run's are never run from.
     while (!halt_requested_ && message_.message_id == run_message_.message_id) {
-        size_t next = FirstForumWithoutResult();
+        size_t next = TakeNextForum();
         if (next >= forums_.size()) {
             return false;
         }
@@ -202,6 +330,8 @@ bool SubmitManager::StartNextJob(int slotIndex) {
         job.sleeper = sleeper_;
         ++running_jobs_;
         slot.busy = true;
+        slot.board = BoardAccountKey(forum);
+        MarkBoardBusy(slot.board);
         if (start_job_(job, RunSubmit)) {
             NotifyForum(forum.forum_id);
             return true;
@@ -209,6 +339,7 @@ bool SubmitManager::StartNextJob(int slotIndex) {
         // No thread for this forum: it ends with an unknown error and the run goes on.
         --running_jobs_;
         slot.busy = false;
+        MarkBoardFree(slot.board);
         RecordResult(slot, kUnknownError);
     }
     return false;
@@ -229,6 +360,7 @@ void SubmitManager::OnJobDone(int slotIndex, int code) {
     --running_jobs_;
     WaitForJob(slot.job);
     slot.busy = false;
+    MarkBoardFree(slot.board);
     RecordResult(slot, code);
     StartNextJob(slotIndex);
     NotifyState();
@@ -298,7 +430,7 @@ bool SubmitManager::CanAddForum() const {
 
 bool SubmitManager::CanStart() const {
     return running_jobs_ <= 0 && message_.message_id != -1 &&
-           FirstForumWithoutResult() < forums_.size();
+           (FirstForumWithoutResult() < forums_.size() || HasDeferredForums());
 }
 
 bool SubmitManager::CanStop() const {

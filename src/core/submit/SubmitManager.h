@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -13,6 +14,10 @@
 #include "submit/SubmitJob.h"
 
 namespace twk {
+
+// The board and account a forum posts as: the scheme, host (in lower case), port and path
+// of its main address, and its user name. Two forums with the same key never run at once.
+std::wstring BoardAccountKey(const ForumRecord& forum);
 
 // Told about what the submit page shows. Called on the thread that owns the manager.
 class SubmitManagerObserver {
@@ -109,6 +114,8 @@ private:
     struct Slot {
         SubmitJob job;
         bool busy = false;
+        // The board and account the job works on (BoardAccountKey).
+        std::wstring board;
         // Done reports of stopped jobs still on their way (AbortRun). A slot's reports
         // arrive in order, so those come before any report of a later job in the slot.
         int stale_reports = 0;
@@ -116,6 +123,14 @@ private:
 
     // The first forum in load order without a result, or forums_.size().
     size_t FirstForumWithoutResult() const;
+    // The next forum to start: the first in load order without a result whose board and
+    // account has no job running; forums_.size() when there is none. Forums passed over
+    // because their board is busy wait in deferred_ until it is free.
+    size_t TakeNextForum();
+    void MarkBoardBusy(const std::wstring& board);
+    void MarkBoardFree(const std::wstring& board);
+    bool HasDeferredForums() const;
+    void ClearDeferred();
     void RebuildIndexes();
     void RecordResult(Slot& slot, int code);
     void NotifyForum(int32_t forumId);
@@ -143,9 +158,16 @@ private:
     // Listed forums with a finished result, and placeholders of running jobs in results_.
     int done_count_ = 0;
     int pending_count_ = 0;
-    // Forums before this index all have a result; the queue only moves forward until a
-    // result is removed.
+    // Forums before this index all have a result or wait in deferred_; the queue only
+    // moves forward until a result is removed.
     mutable size_t next_candidate_ = 0;
+    // One board and account never runs two jobs at once (boards limit how soon one account
+    // may post again): the boards with a job, and per board the forums passed over for it,
+    // in load order. ready_ orders the free boards with waiting forums by their first one.
+    std::unordered_map<std::wstring, int> busy_boards_;
+    std::unordered_map<std::wstring, std::vector<size_t>> deferred_;
+    std::unordered_map<std::wstring, size_t> deferred_head_;
+    std::set<std::pair<size_t, std::wstring>> ready_;
 };
 
 }  // namespace twk

@@ -32,6 +32,7 @@ using test::StoredResults;
 ForumSpec NoEngine() {
     ForumSpec kind;
     kind.engine = L"SMF";
+    kind.own_accounts = true;
     return kind;
 }
 const ForumSpec kNoEngine = NoEngine();
@@ -433,7 +434,7 @@ TEST_F(SubmitManagerTest, ChangeCredentialsWritesTheChosenFieldsOfTheChosenForum
     ASSERT_EQ(stored.size(), 3u);
     EXPECT_EQ(stored[0].login, L"new-user");
     EXPECT_EQ(stored[0].pass, L"secret");
-    EXPECT_EQ(stored[1].login, L"Tester");
+    EXPECT_EQ(stored[1].login, L"Tester 2");
     EXPECT_EQ(stored[1].pass, L"secret");
     EXPECT_EQ(stored[2].login, L"new-user");
     EXPECT_EQ(stored[2].pass, L"new-pass");
@@ -464,6 +465,101 @@ TEST_F(SubmitManagerTest, SaveForumAddsAForumThatTheRunThenTakes) {
     ASSERT_EQ(manager_.SaveForum(added), 0);
     EXPECT_EQ(manager_.forums().size(), 2u);
     EXPECT_EQ(manager_.FindForum(added.forum_id)->title, L"Renamed");
+}
+
+TEST(BoardAccountKeyTest, SameBoardAndAccountMeansSameKey) {
+    auto key = [](const wchar_t* url, const wchar_t* login) {
+        ForumRecord forum;
+        forum.main_url = url;
+        forum.login = login;
+        return BoardAccountKey(forum);
+    };
+    const std::wstring base = key(L"http://board.example/forum/index.php", L"alice");
+    // Letter case of scheme and host, the default port, a query: the same board.
+    EXPECT_EQ(key(L"HTTP://Board.Example:80/forum/index.php?sid=1", L"alice"), base);
+    struct Row {
+        const wchar_t* url;
+        const wchar_t* login;
+    };
+    for (const Row& row : {Row{L"http://board.example/forum/index.php", L"bob"},
+                           Row{L"https://board.example/forum/index.php", L"alice"},
+                           Row{L"http://board.example:8080/forum/index.php", L"alice"},
+                           Row{L"http://board.example/other/index.php", L"alice"},
+                           Row{L"http://other.example/forum/index.php", L"alice"}}) {
+        EXPECT_NE(key(row.url, row.login), base) << row.url;
+    }
+}
+
+// Forums of three boards, three sections each, in load order board by board.
+class SubmitManagerBoardsTest : public SubmitManagerTest {
+protected:
+    ForumList PrepareBoards(int threads) {
+        SetOptionInt(OptThreadCount, threads, profile_);
+        ForumList all;
+        for (const wchar_t* board :
+             {L"http://a.example/", L"http://b.example/", L"http://c.example/"}) {
+            ForumSpec kind = kNoEngine;
+            kind.own_accounts = false;
+            kind.main_url = board;
+            ForumList forums = AddForums(profile_, 3, kind);
+            all.insert(all.end(), forums.begin(), forums.end());
+        }
+        manager_.Reload(profile_, message_);
+        return all;
+    }
+
+    std::vector<std::wstring> RunningBoards() const {
+        std::vector<std::wstring> boards;
+        for (int slot = 0; slot < SubmitManager::kMaxSlots; ++slot) {
+            if (const ForumRecord* forum = manager_.FindForum(manager_.ForumOfSlot(slot))) {
+                boards.push_back(forum->main_url);
+            }
+        }
+        std::sort(boards.begin(), boards.end());
+        return boards;
+    }
+};
+
+TEST_F(SubmitManagerBoardsTest, OneJobPerBoardAndAccountWhileOtherBoardsFillTheSlots) {
+    ForumList forums = PrepareBoards(9);
+    manager_.StartRun();
+    // Nine threads, but each board and account runs one job at a time.
+    EXPECT_EQ(manager_.running_jobs(), 3);
+    EXPECT_EQ(RunningBoards(),
+              (std::vector<std::wstring>{L"http://a.example/", L"http://b.example/",
+                                         L"http://c.example/"}));
+    EXPECT_EQ(PendingForums(),
+              (std::vector<int32_t>{forums[0].forum_id, forums[3].forum_id, forums[6].forum_id}));
+    // Each report lets the next section of the same board start, never two of one board.
+    std::vector<int32_t> started;
+    while (manager_.running_jobs() > 0) {
+        ASSERT_TRUE(HandleNextReport(manager_, queue_));
+        std::vector<std::wstring> running = RunningBoards();
+        EXPECT_EQ(std::adjacent_find(running.begin(), running.end()), running.end());
+    }
+    EXPECT_EQ(StoredForums(message_.message_id).size(), forums.size());
+    EXPECT_FALSE(manager_.CanStart());
+}
+
+TEST_F(SubmitManagerBoardsTest, OneThreadKeepsLoadOrderAndAStoppedRunLeavesTheRest) {
+    ForumList forums = PrepareBoards(2);
+    manager_.StartRun();
+    // a1 and b1 start; a2 and a3 wait for board a.
+    EXPECT_EQ(PendingForums(), (std::vector<int32_t>{forums[0].forum_id, forums[3].forum_id}));
+    ASSERT_TRUE(HandleNextReport(manager_, queue_));
+    ASSERT_TRUE(HandleNextReport(manager_, queue_));
+    // The first waiting forum of a free board comes first: a2, then b2.
+    std::vector<int32_t> pending = PendingForums();
+    std::sort(pending.begin(), pending.end());
+    EXPECT_EQ(pending, IdsOf(forums, {1, 4}));
+    manager_.StopRun();
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_EQ(StoredForums(message_.message_id), IdsOf(forums, {0, 1, 3, 4}));
+    // The forums left waiting are still to do.
+    EXPECT_TRUE(manager_.CanStart());
+    manager_.StartRun();
+    ASSERT_TRUE(RunToEnd(manager_, queue_));
+    EXPECT_EQ(StoredForums(message_.message_id).size(), forums.size());
 }
 
 }  // namespace
