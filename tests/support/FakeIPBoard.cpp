@@ -7,6 +7,26 @@
 #include "web/Charsets.h"
 
 namespace twk::test {
+
+namespace {
+
+// Themes that draw the form's buttons as BUTTON elements, named and valued like the inputs.
+std::wstring ButtonsAsElements(std::wstring page, const FakeIPBoard::Options& options) {
+    if (!options.button_elements) {
+        return page;
+    }
+    for (const std::wstring name : {L"dosubmit", L"preview"}) {
+        const std::wstring start = L"<input type=\"submit\" name=\"" + name + L"\"";
+        for (size_t at = page.find(start); at != std::wstring::npos; at = page.find(start, at)) {
+            size_t end = page.find(L"/>", at);
+            page.replace(end, 2, L">Press</button>");
+            page.replace(at, start.size(), L"<button type=\"submit\" name=\"" + name + L"\"");
+        }
+    }
+    return page;
+}
+
+}  // namespace
 namespace {
 
 std::string Value(const std::multimap<std::string, std::string>& fields, const std::string& name) {
@@ -197,7 +217,8 @@ void FakeIPBoard::Handle(const httplib::Request& request, httplib::Response& res
                  L"to start a topic.</p>\n");
         } else {
             send(L"Start New Topic - " + board,
-                 NewTopicContent(session, Number(Value(query, "f")), options, L""));
+                 ButtonsAsElements(
+                     NewTopicContent(session, Number(Value(query, "f")), options, L""), options));
         }
     } else {
         send(board, IndexContent());

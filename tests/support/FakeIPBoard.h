@@ -42,6 +42,7 @@ public:
         bool post_refresh_fails = false;            // the answer to a post leads to a 404
         bool reply_link = true;                     // topic pages offer a reply
         std::string failing_target;                 // a request for exactly this target gets 500
+        bool button_elements = false;  // the new-topic form draws its buttons as BUTTON
     };
 
     static constexpr const wchar_t* kLogin = L"Тестер";

@@ -483,14 +483,19 @@ void FakePhpBB::SignInPost(const httplib::Request& request, httplib::Response& r
                 Redirect(response, AbsoluteWithSid(redirect, visit));
             } else if (generation_ == 3) {
                 SignInPage(response, visit,
-                           L"You have specified an incorrect password. Please check your "
-                           L"password and try again.",
+                           options_.wrong_password_text.empty()
+                               ? L"You have specified an incorrect password. Please check your "
+                                 L"password and try again."
+                               : EscapeHtml(options_.wrong_password_text),
                            redirect);
             } else {
                 Message(response, visit, L"Information",
-                        L"You have specified an incorrect or inactive username, or an invalid "
-                        L"password.<br /><br />Click <a href=\"login.php?redirect=\">Here</a> "
-                        L"to try again",
+                        (options_.wrong_password_text.empty()
+                             ? L"You have specified an incorrect or inactive username, or an "
+                               L"invalid password."
+                             : EscapeHtml(options_.wrong_password_text)) +
+                            L"<br /><br />Click <a href=\"login.php?redirect=\">Here</a> "
+                            L"to try again",
                         "login.php?redirect=");
             }
             return;
@@ -539,8 +544,32 @@ void FakePhpBB::Section(const httplib::Request& request, httplib::Response& resp
     if (OpenForNewTopics(forumId)) {
         flags.insert(L"CAN_POST");
     }
+    // The section lists its topics newest first, as phpBB does; held ones are not shown.
+    std::wstring rows;
+    std::vector<FakeTopic> topics = Topics();
+    std::wstring sidAmp = visit.sid_in_links ? L"&amp;sid=" + Widen(visit.sid) : L"";
+    for (size_t i = topics.size(); i-- > 0;) {
+        int id = static_cast<int>(i) + 1;
+        bool held = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            held = held_topics_.count(id) != 0;
+        }
+        if (held || topics[i].section != std::to_string(forumId)) {
+            continue;
+        }
+        std::wstring link = L"<a href=\"./viewtopic.php?t=" + std::to_wstring(id) + sidAmp +
+                            L"\" class=\"topictitle\">" + EscapeHtml(topics[i].subject) + L"</a>";
+        rows += generation_ == 3 ? L"<li class=\"row bg1\"><dl class=\"row-item\"><dt><div "
+                                   L"class=\"list-inner\">" +
+                                       link + L"</div></dt></dl></li>\n"
+                                 : L"<tr><td class=\"row1\" width=\"100%\"><span "
+                                   L"class=\"topictitle\">" +
+                                       link + L"</span></td></tr>\n";
+    }
     SendBoardPage(response, visit, "viewforum_body",
                   {{L"PAGE_TITLE", SectionTitle(forumId)},
+                   {L"TOPIC_ROWS", rows},
                    {L"FORUM_ID", std::to_wstring(forumId)},
                    {L"FORUM_NAME", EscapeHtml(SectionTitle(forumId))},
                    {L"PERMISSIONS", OpenForNewTopics(forumId)
@@ -632,6 +661,21 @@ void FakePhpBB::Posting(const httplib::Request& request, httplib::Response& resp
         return;
     }
 
+    if (options_.flood_interval > 0 && last_post_time_ >= 0 &&
+        Now() - last_post_time_ < options_.flood_interval) {
+        if (generation_ == 3) {
+            PostingPage(response, visit, forumId,
+                        L"You cannot make another post so soon after your last.", L"");
+        } else {
+            Message(response, visit, L"Information",
+                    L"You cannot make another post so soon after your last; please try again "
+                    L"in a short while.",
+                    "");
+        }
+        return;
+    }
+    last_post_time_ = Now();
+
     FakeTopic topic;
     topic.section = std::to_string(forumId);
     topic.subject = subject;
@@ -639,7 +683,30 @@ void FakePhpBB::Posting(const httplib::Request& request, httplib::Response& resp
     topic.pressed_button = "post";
     topic.fields =
         std::multimap<std::string, std::string>(request.params.begin(), request.params.end());
-    std::string id = std::to_string(AddTopic(topic));
+    int stored = AddTopic(topic);
+    std::string id = std::to_string(stored);
+    if (options_.moderated_forums.count(forumId) != 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_topics_.insert(stored);
+    }
+    if (options_.gateway_error_after_post) {
+        response.status = 502;
+        response.set_content(
+            "<html><head><title>502 Bad Gateway</title></head><body><center>"
+            "<h1>502 Bad Gateway</h1></center><hr><center>nginx</center>"
+            "</body></html>",
+            "text/html");
+        return;
+    }
+    if (options_.moderated_forums.count(forumId) != 0) {
+        std::string forum = "viewforum.php?f=" + std::to_string(forumId);
+        Message(response, visit, L"Information",
+                L"This message has been submitted successfully, but it will need to be "
+                L"approved by a moderator before it is publicly viewable.<br /><br /><a href=\"" +
+                    Widen(forum) + L"\">Return to the forum</a>",
+                forum);
+        return;
+    }
     if (generation_ == 3) {
         // phpBB 3.1 and later: an empty redirect to the new topic.
         Redirect(response, AbsoluteWithSid("viewtopic.php?t=" + id, visit));

@@ -50,6 +50,16 @@ public:
         // Titles in place of the built-in ones, by forum id: boards may give two sections
         // one name.
         std::map<int, std::wstring> section_titles;
+        // Forums whose new topics wait for a moderator: stored, not listed.
+        std::set<int> moderated_forums;
+        // phpBB's flood interval: a post within that many seconds (by the clock) of the
+        // account's last one is refused. 0: no limit.
+        int flood_interval = 0;
+        // A gateway in front of the board answers the new-topic POST with 502 after the
+        // board stored the topic.
+        bool gateway_error_after_post = false;
+        // The board's words for a wrong password, in place of the English ones.
+        std::wstring wrong_password_text;
     };
 
     static constexpr int kCategory = 1;
@@ -131,6 +141,8 @@ private:
     std::map<std::string, Session> sessions_;
     int session_counter_ = 0;
     std::vector<std::string> problems_;
+    long last_post_time_ = -1;
+    std::set<int> held_topics_;
 };
 
 }  // namespace twk::test

@@ -344,9 +344,25 @@ void FakeVBulletin::ServePostThread(const httplib::Request& request, httplib::Re
         refuse(L"Пожалуйста, заполните заголовок и текст сообщения.");
         return;
     }
+    if (setup.flood_refusals > 0) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --setup_.flood_refusals;
+        }
+        refuse(
+            L"Этот форум требует, чтобы вы подождали 30 секунд между сообщениями. "
+            L"Пожалуйста, повторите попытку через 12 секунд.");
+        return;
+    }
     topic.pressed_button = "sbutton";
     topic.fields.insert(fields.begin(), fields.end());
     int id = AddTopic(topic);
+    if (setup.moderated) {
+        SendPage(response, RedirectPage(L"forumdisplay.php?f=" + std::to_wstring(forum),
+                                        L"Спасибо за сообщение! Ваше сообщение будет доступно "
+                                        L"после проверки модератором."));
+        return;
+    }
 
     std::string thread = "showthread.php?t=" + std::to_string(id);
     if (setup.post_answer_refresh) {

@@ -45,6 +45,11 @@ struct FakeVBulletinSetup {
     bool navbar_new_thread = false;
     // Replaces the forum list of the forum home when not empty.
     std::wstring custom_forum_list;
+    // The next so many posts are refused for the flood limit (in Russian, naming the
+    // seconds left).
+    int flood_refusals = 0;
+    // New threads wait for a moderator: stored, answered with the moderation notice.
+    bool moderated = false;
 };
 
 // A vBulletin board on 127.0.0.1. Generation 3 serves vBulletin 3.8 pages (forum list in

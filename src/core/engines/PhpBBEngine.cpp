@@ -27,6 +27,7 @@ const wchar_t* const kReplyPattern = L"/posting.php?mode=reply";
 // the error row of its posting form, both a "gen" span in a centred cell.
 const BoardWords kWords = {
     {
+        {{"p"}, {{"div", "id", L"message"}}},
         {{"div", "id", L"message"}},
         {{"p", "class", L"error"}},
         {{"div", "class", L"error"}},

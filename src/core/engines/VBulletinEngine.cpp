@@ -25,10 +25,12 @@ const BoardWords kWords = {
     },
     // "This forum requires that you wait 30 seconds between posts. Please try again in 12
     // seconds."
-    {L"between posts", L"flood"},
+    // Russian boards: "... подождали 30 секунд между сообщениями ...".
+    {L"between posts", L"flood", L"между сообщениями"},
     // "Thank you for posting! Your post will not be visible until a moderator has approved
     // it for posting."
-    {L"until a moderator has approved", L"approved by a moderator", L"awaiting moderation"},
+    {L"until a moderator has approved", L"approved by a moderator", L"awaiting moderation",
+     L"проверки модератором"},
 };
 
 const NewTopicSteps kNewTopic = {

@@ -8,6 +8,7 @@
 
 #include "support/FakePhpBB.h"
 #include "support/FakeSleeper.h"
+#include "text/StringTable.h"
 #include "text/Unicode.h"
 
 namespace twk {
@@ -19,6 +20,7 @@ using test::FakeTopic;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using Options = FakePhpBB::Options;
 using SignInAnswer = FakePhpBB::SignInAnswer;
 
@@ -350,9 +352,10 @@ INSTANTIATE_TEST_SUITE_P(
         PostCase{"NoReplyLink", 3, TopicPage(200, false), 2, kCheckResult, 1, L""},
         PostCase{"phpBB2_NoReplyLink", 2, TopicPage(200, false), 2, kCheckResult, 1,
                  L"Your message has been entered successfully."},
-        PostCase{"phpBB2_RefreshTargetFails", 2, TopicPage(500, true), 2, kCheckResult, 1, L"500"},
-        // phpBB 3 redirects to the topic: a failing topic page does not undo the post.
-        PostCase{"RedirectTargetFails", 3, TopicPage(500, true), 2, kCheckResult, 1, L"500"},
+        // The topic page fails after the board took the post; the section lists the new
+        // topic, which settles it.
+        PostCase{"phpBB2_RefreshTargetFails", 2, TopicPage(500, true), 2, kOk, 1, L""},
+        PostCase{"RedirectTargetFails", 3, TopicPage(500, true), 2, kOk, 1, L""},
         PostCase{"NewsSection", 3, {}, FakePhpBB::kNewsForum, kOk, 1, L""}),
     CaseName<PostCase>);
 
@@ -400,6 +403,173 @@ TEST_F(PhpBBEngineTest, StopAfterSendingLeavesTheResultToTheAnswerPage) {
         EXPECT_EQ(topicUrl, generation == 2 ? L"" : board.TopicUrl(1));
         EXPECT_EQ(board.Topics().size(), 1u);
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// What the board answered, in its own words.
+
+Options Moderated(Options options = {}) {
+    options.moderated_forums = {FakePhpBB::kGeneralForum};
+    return options;
+}
+
+Options BehindGateway(Options options = {}) {
+    options.gateway_error_after_post = true;
+    return options;
+}
+
+struct AnswerCase {
+    const char* name;
+    int generation;
+    Options options;
+    std::wstring subject;
+    ResultCode expected;
+    size_t topics_kept;
+    const wchar_t* failure_text;  // the whole text, or part of it after "~"
+    bool topic_address;           // the row gets the new topic's address
+};
+
+void PrintTo(const AnswerCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class PhpBBAnswerTest : public PhpBBEngineTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(PhpBBAnswerTest, ResultSaysWhatTheBoardDid) {
+    const AnswerCase& row = GetParam();
+    FakePhpBB board(row.generation, kCodePageUtf8, Timed(row.options));
+
+    EXPECT_EQ(Submit(board, FakePhpBB::kGeneralForum, row.subject, kCyrillicBody), row.expected);
+
+    ASSERT_EQ(board.Topics().size(), row.topics_kept);
+    if (row.topics_kept == 1) {
+        EXPECT_EQ(board.Topics()[0].subject, row.subject);
+        EXPECT_EQ(board.Topics()[0].body, kCyrillicBody);
+    }
+    EXPECT_EQ(topic_url, row.topic_address ? board.Url("/viewtopic.php?t=1") : L"");
+    std::wstring expected = row.failure_text;
+    if (expected.starts_with(L"~")) {
+        EXPECT_THAT(engine.failure_text, HasSubstr(expected.substr(1)));
+    } else {
+        EXPECT_EQ(engine.failure_text, expected);
+    }
+    EXPECT_THAT(board.Problems(), IsEmpty());
+}
+
+const std::wstring kLongSubject(156, L'ж');
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, PhpBBAnswerTest,
+    ::testing::Values(
+        AnswerCase{"HeldForAModerator", 3, Moderated(), kCyrillicSubject, kCheckResult, 1,
+                   L"~will need to be approved by a moderator before it is publicly viewable.",
+                   false},
+        // The gateway's 502 came after the board stored the topic: the section shows it.
+        AnswerCase{"GatewayErrorAfterTheTopicWasStored", 3, BehindGateway(), kCyrillicSubject, kOk,
+                   1, L"", true},
+        AnswerCase{"phpBB2_GatewayErrorAfterTheTopicWasStored", 2, BehindGateway(),
+                   kCyrillicSubject, kOk, 1, L"", true},
+        // Stored but not listed (held): it may exist, and the row says so.
+        AnswerCase{"GatewayErrorAndNoTopicInTheSection", 3, BehindGateway(Moderated()),
+                   kCyrillicSubject, kCheckResult, 1,
+                   L"The forum answered \"502 Bad Gateway\" after the message was sent, and "
+                   L"the topic is not listed in the section: it may still have been posted.",
+                   false},
+        // The subject field declares maxlength="120": nothing is sent.
+        AnswerCase{"SubjectLongerThanTheFormAllows",
+                   3,
+                   {},
+                   kLongSubject,
+                   kNoMessageForm,
+                   0,
+                   L"The subject has 156 characters; this board accepts at most 120.",
+                   false},
+        AnswerCase{"phpBB2_SubjectLongerThanTheFormAllows",
+                   2,
+                   {},
+                   kLongSubject,
+                   kNoMessageForm,
+                   0,
+                   L"The subject has 156 characters; this board accepts at most 60.",
+                   false}),
+    CaseName<AnswerCase>);
+
+TEST_F(PhpBBEngineTest, RefusedSignInGivesTheBoardsWordsWithoutThePassword) {
+    for (int generation : {2, 3}) {
+        SCOPED_TRACE(generation);
+        Options options;
+        // A board that echoes what it was sent.
+        options.wrong_password_text = L"Неверный пароль «wrong password 1»; попробуйте снова.";
+        FakePhpBB board(generation, kCodePageUtf8, Timed(options));
+        PhpBBEngine fresh;
+        fresh.SetSleeper(sleeper);
+        fresh.SetBaseUrl(board.MainUrl());
+        EXPECT_EQ(fresh.SignIn(FakePhpBB::kLogin, L"wrong password 1", forum_title), kInvalidLogin);
+        EXPECT_THAT(fresh.failure_text, HasSubstr(L"Неверный пароль «***»; попробуйте снова."));
+        EXPECT_THAT(fresh.failure_text, Not(HasSubstr(L"wrong password")));
+    }
+}
+
+// Two sections of one board, one after the other, on a board with a 30-second flood limit.
+TEST_F(PhpBBEngineTest, FloodRefusalIsWaitedOutOnceAndSentAgain) {
+    Options options;
+    options.flood_interval = 30;
+    FakePhpBB board(3, kCodePageUtf8, Timed(options));
+    ASSERT_EQ(Submit(board, FakePhpBB::kGeneralForum, kCyrillicSubject, kCyrillicBody), kOk);
+
+    PhpBBEngine second;
+    second.SetSleeper(sleeper);
+    std::vector<int> statuses;
+    second.SetStatusReporter([&statuses](int textId) { statuses.push_back(textId); });
+    second.SetBaseUrl(board.MainUrl());
+    ASSERT_EQ(second.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, forum_title), kOk);
+    ASSERT_EQ(second.OpenSection(board.SectionUrl(FakePhpBB::kNewsForum)), kOk);
+    const long before = sleeper.total_ms();
+    std::wstring second_url;
+    EXPECT_EQ(second.PostTopic(kCjkSubject, kCjkBody, second_url), kOk);
+
+    ASSERT_EQ(board.Topics().size(), 2u);
+    EXPECT_EQ(board.Topics()[1].subject, kCjkSubject);
+    EXPECT_EQ(board.Topics()[1].section, std::to_string(FakePhpBB::kNewsForum));
+    EXPECT_EQ(second_url, board.TopicUrl(2));
+    // phpBB names no number of seconds: 30 of them, between two rounds of 10 + 3.
+    EXPECT_EQ(sleeper.total_ms() - before, (10 + 3 + 30 + 10 + 3) * 1000);
+    EXPECT_EQ(statuses, (std::vector<int>{kIdsWaitingFloodLimit, kIdsSendingMessage}));
+    EXPECT_THAT(board.Problems(), IsEmpty());
+}
+
+TEST_F(PhpBBEngineTest, SecondFloodRefusalEndsWithTheBoardsWords) {
+    Options options;
+    options.flood_interval = 100000;
+    FakePhpBB board(3, kCodePageUtf8, Timed(options));
+    ASSERT_EQ(Submit(board, FakePhpBB::kGeneralForum, kCyrillicSubject, kCyrillicBody), kOk);
+    PhpBBEngine second;
+    second.SetSleeper(sleeper);
+    second.SetBaseUrl(board.MainUrl());
+    ASSERT_EQ(second.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, forum_title), kOk);
+    ASSERT_EQ(second.OpenSection(board.SectionUrl(FakePhpBB::kNewsForum)), kOk);
+    std::wstring second_url;
+    EXPECT_EQ(second.PostTopic(kCjkSubject, kCjkBody, second_url), kCheckResult);
+    EXPECT_EQ(second.failure_text, L"You cannot make another post so soon after your last.");
+    EXPECT_EQ(board.Topics().size(), 1u);
+    EXPECT_EQ(board.CountRequests("POST /posting.php"), 3u);
+}
+
+TEST_F(PhpBBEngineTest, StopDuringTheFloodWaitEndsWithStopped) {
+    Options options;
+    options.flood_interval = 30;
+    FakePhpBB board(3, kCodePageUtf8, Timed(options));
+    ASSERT_EQ(Submit(board, FakePhpBB::kGeneralForum, kCyrillicSubject, kCyrillicBody), kOk);
+    PhpBBEngine second;
+    second.SetSleeper(sleeper);
+    second.SetBaseUrl(board.MainUrl());
+    ASSERT_EQ(second.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, forum_title), kOk);
+    ASSERT_EQ(second.OpenSection(board.SectionUrl(FakePhpBB::kNewsForum)), kOk);
+    // The 15th sleep of this post is the second of the flood wait.
+    sleeper.OnSleep(sleeper.sleeps() + 15, [&second] { second.stop_requested = true; });
+    std::wstring second_url;
+    EXPECT_EQ(second.PostTopic(kCjkSubject, kCjkBody, second_url), kStopped);
+    EXPECT_EQ(board.CountRequests("POST /posting.php"), 2u);
 }
 
 }  // namespace
