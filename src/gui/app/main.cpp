@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brennholt Inc"));
     QApplication::setApplicationName(QStringLiteral("Tallowick"));
+    // Lets the desktop match the window with the menu entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tallowick"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tallowick.png")));
 
     twk::gui::MessageBoxHost message_boxes;
