@@ -9,12 +9,15 @@
 #include <filesystem>
 #include <iostream>
 
+#include "platform/DataLocation.h"
+#include "platform/PrivateFiles.h"
 #include "platform/ProgramDirectory.h"
 #include "storage/Database.h"
 #include "storage/Tables.h"
 #include "submit/JobEventQueue.h"
 #include "submit/ResultText.h"
 #include "submit/SubmitJob.h"
+#include "submit/SubmitLog.h"
 #include "text/StringTable.h"
 #include "text/Unicode.h"
 
@@ -83,18 +86,51 @@ int UsageError(const std::string& command, const std::string& error, const char*
     return kExitUsage;
 }
 
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+DataLocation DefaultDataLocation() {
+    return FindDataLocation(ExecutableDirectory());
+}
+
 bool OpenDatabaseOption(const Options& options, const std::string& command) {
-    std::filesystem::path path =
-        options.Get("db") ? std::filesystem::path(*options.Get("db")) : GetDatabasePath();
+    std::filesystem::path path;
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        std::cerr << "twk " << command << ": no database at " << path.string()
-                  << " (create one with 'twk init-db', or name it with --db PATH)\n";
-        return false;
+    if (options.Get("db")) {
+        path = *options.Get("db");
+        if (!std::filesystem::exists(path, error)) {
+            std::cerr << "twk " << command << ": no database at " << path.string()
+                      << " (create one with 'twk init-db PATH')\n";
+            return false;
+        }
+    } else {
+        const DataLocation location = DefaultDataLocation();
+        path = location.database;
+        const bool existed = std::filesystem::exists(path, error);
+        std::wstring reason;
+        if (!EnsureUserDatabase(location, reason)) {
+            std::cerr << "twk " << command << ": " << Narrow(reason) << "\n";
+            return false;
+        }
+        if (!existed && std::filesystem::exists(path, error)) {
+            std::cerr << "twk " << command << ": created a new database at " << path.string()
+                      << "\n";
+        }
     }
     // OpenDatabase tells the user itself ("Invalid database file ...").
     if (!OpenDatabase(path)) {
         return false;
+    }
+    // Forum passwords are stored in it in the clear.
+    if (OthersCanRead(path)) {
+        std::cerr << "twk: warning: other users can read " << path.string()
+                  << ", which holds forum passwords; make it private with: chmod 600 "
+                  << ShellQuoted(path.string()) << "\n";
     }
     std::filesystem::path directory = std::filesystem::absolute(path, error).parent_path();
     if (!error) {
@@ -233,6 +269,10 @@ int RunForumScan(SubmitJob& job, const ConnectionOptions& connection, bool noPau
     // The queue and the sleeper go away with this call.
     job.sink = nullptr;
     job.sleeper = nullptr;
+    if (started && job.log_error != 0) {
+        std::cerr << "twk " << command << ": "
+                  << Narrow(LogFailureText(job.forum_copy.forum_id, -1, job.log_error)) << "\n";
+    }
     if (started && code != kOk) {
         std::cerr << "twk " << command << ": "
                   << Narrow(ResultText(code, job.failure_text, job.forum_copy.engine)) << "\n";

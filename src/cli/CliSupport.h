@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engines/Sleeper.h"
+#include "platform/DataLocation.h"
 #include "storage/Records.h"
 
 namespace twk {
@@ -42,10 +43,18 @@ private:
 // Prints "twk COMMAND: error" and the usage line; returns kExitUsage.
 int UsageError(const std::string& command, const std::string& error, const char* usage);
 
-// Opens --db (default: twk.db beside twk); prints what is wrong and returns false when it
-// is missing or not a Tallowick database. The submit logs then go into the "log" folder
-// beside that database, so that a database and its logs stay together.
+// The database twk opens without --db: twk.db beside twk when it exists, otherwise the
+// one in the user's data folder.
+DataLocation DefaultDataLocation();
+
+// Opens --db, or the default database (made on first use when it is the user's data
+// folder's); prints what is wrong and returns false when it is missing or not a Tallowick
+// database, and warns when other users can read it. The submit logs then go into the
+// "log" folder beside that database, so that a database and its logs stay together.
 bool OpenDatabaseOption(const Options& options, const std::string& command);
+
+// text in single quotes for a POSIX shell, so that a printed command can be pasted.
+std::string ShellQuoted(const std::string& text);
 
 // The hidden "--no-pauses" switch of scan and submit: the engines' pauses before their
 // forms then take no time. Meant for tests against local fake boards; real boards may

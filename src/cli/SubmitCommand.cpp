@@ -52,11 +52,17 @@ public:
             std::cout << " " << Narrow(result->thread);
         }
         std::cout << std::endl;
+        if (!log_failure_shown_ && manager_.log_failure_forum() == forumId &&
+            !manager_.log_failure().empty()) {
+            std::cerr << "twk submit: " << Narrow(manager_.log_failure()) << std::endl;
+            log_failure_shown_ = true;
+        }
     }
     void StateChanged() override {}
 
 private:
     const SubmitManager& manager_;
+    bool log_failure_shown_ = false;
 };
 
 }  // namespace

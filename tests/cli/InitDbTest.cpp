@@ -71,6 +71,9 @@ TEST_F(InitDbTest, CreatesADatabaseTheProgramAccepts) {
         SCOPED_TRACE(name);
         std::filesystem::path path = dir_ / std::filesystem::path(name);
         ASSERT_EQ(RunTwk({"init-db", path.string()}, dir_), 0) << ReadFile(dir_ / "output.txt");
+        // It will hold forum passwords: its owner's alone, whatever the umask.
+        EXPECT_EQ(std::filesystem::status(path).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
         {
             SqliteConnection raw(path);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real program under a virtual X server, twice: with a database beside it the
-# main window "Tallowick" must appear; without one only the error message may appear.
+# main window "Tallowick" must appear; with a file that is no database (here in the data
+# folder, where the program looks when none is beside it) only the error message may.
 # Usage: xvfb_smoke.sh PATH/TO/tallowick PATH/TO/twk
 set -euo pipefail
 
@@ -13,6 +14,9 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# Without a database beside it the program makes one in the data folder: never the real one.
+export HOME="$work/home" XDG_DATA_HOME="$work/data"
+mkdir -p "$HOME"
 
 # The program finds twk.db beside its executable, not in the working directory: run a
 # copy from a directory whose name is not ASCII, started from elsewhere.
@@ -61,12 +65,14 @@ else
 fi
 
 rm "$program_dir/twk.db"
+mkdir -p "$XDG_DATA_HOME/tallowick"
+echo "not a database" >"$XDG_DATA_HOME/tallowick/twk.db"
 without_database=$(windows_of_run)
 if grep -q '"Error": ("tallowick"' <<<"$without_database" &&
     ! grep -q '"Tallowick": ("tallowick"' <<<"$without_database"; then
-    echo "ok: only the error message appears without a database"
+    echo "ok: only the error message appears for a file that is no database"
 else
-    echo "FAIL: expected only the error message without a database; windows seen:"
+    echo "FAIL: expected only the error message for a foreign file; windows seen:"
     echo "$without_database"
     cat "$work/program.log"
     status=1

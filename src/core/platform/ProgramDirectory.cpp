@@ -13,7 +13,9 @@ std::filesystem::path& Storage() {
 
 std::once_flag g_found;
 
-std::filesystem::path FindExecutableDirectory() {
+}  // namespace
+
+std::filesystem::path ExecutableDirectory() {
     std::error_code error;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error || exe.empty()) {
@@ -22,12 +24,10 @@ std::filesystem::path FindExecutableDirectory() {
     return exe.parent_path();
 }
 
-}  // namespace
-
 const std::filesystem::path& ProgramDirectory() {
     std::call_once(g_found, [] {
         if (Storage().empty()) {
-            Storage() = FindExecutableDirectory();
+            Storage() = ExecutableDirectory();
         }
     });
     return Storage();

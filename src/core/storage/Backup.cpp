@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/PrivateFiles.h"
 #include "storage/Database.h"
 #include "text/Messages.h"
 #include "text/StringTable.h"
@@ -41,6 +42,11 @@ fs::path BackupPathFor(const fs::path& database) {
 bool BackupDatabase(const fs::path& database, const fs::path& target, void* owner) {
     std::error_code error;
     fs::copy_file(database, target, fs::copy_options::overwrite_existing, error);
+    // The copy holds the forum passwords as the database does. copy_file gives it the
+    // database's mode, so it is never more open than the database was.
+    if (!error) {
+        MakePrivateFile(target, error);
+    }
     if (error) {
         ShowError(owner, FormatSystemError(kIdsCopyError, error));
         return false;
@@ -93,6 +99,9 @@ RestoreOutcome RestoreDatabase(const fs::path& database, const fs::path& source,
     // Copied, not moved: the user's file stays where it was. The target cannot exist any
     // more, so the copy fails rather than overwrite something unexpected.
     fs::copy_file(from, database, fs::copy_options::none, error);
+    if (!error) {
+        MakePrivateFile(database, error);
+    }
     drop_staging();
     if (error) {
         ShowError(owner, FormatSystemError(kIdsCopyError, error));

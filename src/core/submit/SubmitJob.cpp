@@ -26,6 +26,7 @@ void PrepareJob(SubmitJob& job, JobSink* sink, int slot, const ConnectionOptions
     job.forum_page_title.clear();
     job.topic_url.clear();
     job.failure_text.clear();
+    job.log_error = 0;
     job.sections.clear();
     job.connection = connection;
     std::lock_guard<std::mutex> guard(job.lock);
@@ -61,7 +62,8 @@ void JobThreadMain(SubmitJob& job) {
     if (engine != nullptr) {
         ApplyConnectionOptions(job.connection, engine->web);
         code = job.work(job);
-        WriteSubmitLog(job.forum_copy.forum_id, *engine, job.message_copy.message_id);
+        job.log_error =
+            WriteSubmitLog(job.forum_copy.forum_id, *engine, job.message_copy.message_id);
         job.failure_text = engine->failure_text;
     }
     if (job.sink != nullptr) {

@@ -40,6 +40,8 @@ public:
     std::mutex lock;
     JobWork work = nullptr;
     std::wstring failure_text;
+    // The error number of a log that could not be written, 0 when it was.
+    int log_error = 0;
     ConnectionOptions connection;
     // The engines' pauses sleep through this; null means real sleeps.
     Sleeper* sleeper = nullptr;

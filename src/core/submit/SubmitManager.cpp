@@ -7,6 +7,7 @@
 #include "storage/Database.h"
 #include "storage/Tables.h"
 #include "submit/ResultText.h"
+#include "submit/SubmitLog.h"
 #include "text/StringTable.h"
 
 namespace twk {
@@ -254,6 +255,8 @@ void SubmitManager::StartRun() {
         return;
     }
     run_message_ = message_;
+    log_failure_.clear();
+    log_failure_forum_ = -1;
     LoadConnectionOptions(run_connection_, profile_id_);
     int count = GetOptionInt(OptThreadCount, profile_id_, 10);
     count = std::min(count, kMaxSlots);
@@ -370,6 +373,10 @@ void SubmitManager::RecordResult(Slot& slot, int code) {
     const SubmitJob& job = slot.job;
     const int32_t forum_id = job.forum_copy.forum_id;
     status_.erase(forum_id);
+    if (job.log_error != 0 && log_failure_.empty()) {
+        log_failure_ = LogFailureText(forum_id, job.message_copy.message_id, job.log_error);
+        log_failure_forum_ = forum_id;
+    }
 
     SubmitRecord finished;
     finished.forum_id = forum_id;

@@ -73,6 +73,12 @@ public:
     // The forum a slot's job is working on, or -1 when the slot is idle.
     int32_t ForumOfSlot(int slot) const;
 
+    // The first log of this run that could not be written (LogFailureText) and its forum,
+    // so that the user hears of it once instead of finding no log later; empty and -1
+    // while every log was written.
+    const std::wstring& log_failure() const { return log_failure_; }
+    int32_t log_failure_forum() const { return log_failure_forum_; }
+
     int running_jobs() const { return running_jobs_; }
     bool halt_requested() const { return halt_requested_; }
     const ConnectionOptions& run_connection() const { return run_connection_; }
@@ -146,6 +152,8 @@ private:
     ConnectionOptions run_connection_;
     // The message the run was started with; every job of the run posts this one.
     MessageRecord run_message_;
+    std::wstring log_failure_;
+    int32_t log_failure_forum_ = -1;
 
     int32_t profile_id_ = -1;
     MessageRecord message_;

@@ -20,7 +20,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(QApplication::windowIcon().pixmap(icon_rect.size()));
 
     // Plain text: an ampersand in the name or notice is shown, not taken as a mnemonic.
-    auto* name = new QLabel(QStringLiteral("Tallowick 1.0.0.12"), this);
+    // The build's own version (the CMake project's), the one the package carries too.
+    auto* name = new QLabel(QStringLiteral("Tallowick ") + QStringLiteral(TWK_VERSION), this);
     name->setObjectName(QStringLiteral("productName"));
     name->setTextFormat(Qt::PlainText);
     name->setGeometry(units.Rect(42, 14, 114, 8));

@@ -62,8 +62,17 @@ QVariant SubmitListModel::data(const QModelIndex& index, int role) const {
     }
     // Narrow columns cut long texts (failure messages, addresses): the tool tip shows
     // them whole.
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+    if (role == Qt::DisplayRole) {
         return CellText(index.row(), index.column());
+    }
+    if (role == Qt::ToolTipRole) {
+        QString text = CellText(index.row(), index.column());
+        // A log that could not be written is told once per run, on the result it belongs to.
+        if (index.column() == kColumnResult && !manager_.log_failure().empty() &&
+            manager_.log_failure_forum() == ForumIdAt(index.row())) {
+            text += QLatin1Char('\n') + ToQString(manager_.log_failure());
+        }
+        return text;
     }
     if (role == Qt::ForegroundRole && index.column() == kColumnResult) {
         return ResultColor(index.row());

@@ -79,6 +79,20 @@ TEST_F(BackupTest, BackupCopiesTheOpenDatabaseOverAnExistingFile) {
     EXPECT_EQ(RestoreDatabase(database, target, nullptr), RestoreOutcome::kRestored);
 }
 
+TEST_F(BackupTest, CopiesAreTheOwnersAlone) {
+    // Made readable by others outside the program; the copies still are not.
+    fs::permissions(database, fs::perms(0644));
+    const fs::path target = dir / "copy.db";
+    std::ofstream(target) << "older copy";
+    fs::permissions(target, fs::perms(0644));
+    ASSERT_TRUE(BackupDatabase(database, target, nullptr));
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0600));
+
+    fs::permissions(chosen, fs::perms(0644));
+    ASSERT_EQ(RestoreDatabase(database, chosen, nullptr), RestoreOutcome::kRestored);
+    EXPECT_EQ(fs::status(database).permissions(), fs::perms(0600));
+}
+
 TEST_F(BackupTest, BackupFailureNamesTheSystemError) {
     EXPECT_FALSE(BackupDatabase(database, dir / "missing" / "saved.db", nullptr));
 

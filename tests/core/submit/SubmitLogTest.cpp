@@ -105,6 +105,18 @@ TEST_F(SubmitLogTest, SecondWriteReplacesTheFirst) {
     EXPECT_EQ(ReadFile(LogFilePath(17, -1)), Utf16Le(L"\uFEFF<body>\r\n\r\n<hr>\r\n"));
 }
 
+TEST_F(SubmitLogTest, LogFolderAndFilesAreTheOwnersAlone) {
+    IPBoardEngine engine;
+    ASSERT_EQ(WriteSubmitLog(17, engine, 5), 0);
+    EXPECT_EQ(fs::status(LogFilePath(17, 5).parent_path()).permissions(), fs::perms(0700));
+    EXPECT_EQ(fs::status(LogFilePath(17, 5)).permissions(), fs::perms(0600));
+
+    // A log an older version left readable by everyone is closed when it is replaced.
+    fs::permissions(LogFilePath(17, 5), fs::perms(0644));
+    ASSERT_EQ(WriteSubmitLog(17, engine, 5), 0);
+    EXPECT_EQ(fs::status(LogFilePath(17, 5)).permissions(), fs::perms(0600));
+}
+
 TEST_F(SubmitLogTest, UnwritableLogReturnsAnErrorWithoutThrowing) {
     IPBoardEngine engine;
     // A folder where the file should be.
