@@ -319,5 +319,17 @@ TEST(IPBoardEngineTest, StopDuringThePauseSendsNothing) {
     EXPECT_TRUE(board.Topics().empty());
 }
 
+TEST(IPBoardEngineTest, ButtonElementsAreReadAndPressedLikeSubmitInputs) {
+    for (IPBoardGeneration generation : {IPBoardGeneration::k2, IPBoardGeneration::k34}) {
+        FakeIPBoard board(generation, kCodePageUtf8);
+        board.Update([](auto& options) { options.button_elements = true; });
+        EngineOnBoard run(board);
+        EXPECT_EQ(run.Submit(L"Тема «кнопки»", L"[b]Текст[/b]"), kOk);
+        ASSERT_EQ(board.Topics().size(), 1u);
+        EXPECT_EQ(board.Topics()[0].pressed_button, "dosubmit");
+        EXPECT_THAT(board.Violations(), IsEmpty());
+    }
+}
+
 }  // namespace
 }  // namespace twk

@@ -11,6 +11,7 @@
 #include "engines/ForumEngine.h"
 #include "support/FakeSleeper.h"
 #include "support/FakeVBulletin.h"
+#include "text/StringTable.h"
 #include "text/Unicode.h"
 
 namespace twk {
@@ -449,6 +450,83 @@ INSTANTIATE_TEST_SUITE_P(
                       // like a section page.
                       Vb4Case{"FriendlyLinksAndNewThreadTab", true, true, true, {}}),
     [](const ::testing::TestParamInfo<Vb4Case>& row) { return row.param.name; });
+
+// --- What the board answered ----------------------------------------------------------
+
+TEST_F(VBulletinEngineTest, NavigationTabIntoAnotherForumIsNeverTaken) {
+    // vBulletin 4's "Ask a Question" tab leads to forum 62, a forum that takes threads,
+    // and comes before the section's own button.
+    FakeVBulletin board(4, kCodePageUtf8);
+    FakeVBulletinSetup setup;
+    setup.navbar_new_thread = true;
+    board.Configure(setup);
+    std::wstring topic_url;
+    EXPECT_EQ(Submit(board, L"Тема", L"Текст", topic_url, 53), kOk);
+    ASSERT_EQ(board.Topics().size(), 1u);
+    EXPECT_EQ(board.Topics()[0].section, "53");
+
+    setup.new_thread_link = false;
+    board.Configure(setup);
+    engine_ = CreateEngine(L"vBulletin");
+    engine_->SetSleeper(sleeper_);
+    EXPECT_EQ(Submit(board, L"Тема", L"Текст", topic_url, 53), kNewTopicNotAllowed);
+    EXPECT_EQ(board.Topics().size(), 1u);
+}
+
+struct AnswerCase {
+    const char* name;
+    std::function<void(FakeVBulletinSetup&)> change;
+    ResultCode expected;
+    size_t topics_stored;
+    const char* failure_text;
+    long slept_ms;  // the whole post's pauses
+};
+void PrintTo(const AnswerCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class VBulletinAnswerTest : public VBulletinEngineTest,
+                            public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(VBulletinAnswerTest, ResultSaysWhatTheBoardDid) {
+    const AnswerCase& row = GetParam();
+    FakeVBulletin board;
+    FakeVBulletinSetup setup;
+    row.change(setup);
+    board.Configure(setup);
+    std::vector<int> statuses;
+    engine_->SetStatusReporter([&statuses](int textId) { statuses.push_back(textId); });
+
+    std::wstring topic_url;
+    EXPECT_EQ(Submit(board, L"Тема", L"Текст", topic_url), row.expected);
+    ASSERT_EQ(board.Topics().size(), row.topics_stored);
+    // The board's words, and its "click here" line where the page has one.
+    EXPECT_EQ(WideToUtf8(engine_->failure_text).rfind(row.failure_text, 0), 0u)
+        << WideToUtf8(engine_->failure_text);
+    EXPECT_EQ(sleeper_.total_ms(), row.slept_ms);
+    if (row.slept_ms > 18000) {
+        EXPECT_EQ(statuses, (std::vector<int>{kIdsWaitingFloodLimit, kIdsSendingMessage}));
+    }
+}
+
+const char kFloodText[] =
+    "Этот форум требует, чтобы вы подождали 30 секунд между сообщениями. Пожалуйста, "
+    "повторите попытку через 12 секунд.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, VBulletinAnswerTest,
+    ::testing::Values(
+        // 15 s before and 3 s after each sending, and the 12 seconds the board named.
+        AnswerCase{"FloodRefusalWaitedOut", [](FakeVBulletinSetup& s) { s.flood_refusals = 1; },
+                   kOk, 1, "", (15 + 3 + 12 + 15 + 3) * 1000},
+        AnswerCase{"SecondFloodRefusal", [](FakeVBulletinSetup& s) { s.flood_refusals = 2; },
+                   kCheckResult, 0, kFloodText, (15 + 3 + 12 + 15 + 3) * 1000},
+        AnswerCase{"HeldForAModerator", [](FakeVBulletinSetup& s) { s.moderated = true; },
+                   kCheckResult, 1,
+                   "Спасибо за сообщение! Ваше сообщение будет доступно после проверки "
+                   "модератором.",
+                   (15 + 3) * 1000}),
+    [](const ::testing::TestParamInfo<AnswerCase>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace twk

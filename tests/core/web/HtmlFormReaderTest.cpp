@@ -133,5 +133,28 @@ TEST(HtmlFormReaderTest, NestedFormsAndTheEndPosition) {
     EXPECT_EQ(untouched.method, L"POST");
 }
 
+TEST(HtmlFormReaderTest, ButtonElementsAreSubmitFieldsAndLimitsAreKept) {
+    HtmlDocument doc;
+    HtmlForm form = ReadFormAt(doc,
+                               "<form action=\"post.php\" method=\"post\">"
+                               "<input name=\"subject\" maxlength=\"120\">"
+                               "<input name=\"free\" maxlength=\"x\">"
+                               "<textarea name=\"message\" maxlength=60000></textarea>"
+                               "<button type=\"button\" name=\"bold\">B</button>"
+                               "<button type=\"reset\">Reset</button>"
+                               "<button name=\"preview\" value=\"Preview\"><i></i>See</button>"
+                               "<button type=\"SUBMIT\" name=\"post\" value=\"1\">Post</button>"
+                               "</form>");
+    std::vector<std::string> fields;
+    for (const FormField& field : form.fields) {
+        fields.push_back(Describe(field) + " max " + std::to_string(field.max_length));
+    }
+    // A BUTTON without a type submits; the first submit field counts as pressed.
+    EXPECT_EQ(fields,
+              (std::vector<std::string>{
+                  "subject= type 2 max 120", "free= type 2 max -1", "message= type 2 max 60000",
+                  "preview=Preview type 6 selected max -1", "post=1 type 6 max -1"}));
+}
+
 }  // namespace
 }  // namespace twk
