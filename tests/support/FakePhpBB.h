@@ -50,6 +50,9 @@ public:
         // Titles in place of the built-in ones, by forum id: boards may give two sections
         // one name.
         std::map<int, std::wstring> section_titles;
+        // Visitors served at once; 0 leaves cpp-httplib's pool size. A visitor's
+        // kept-alive connection holds a pooled thread, so many jobs at once need more.
+        size_t visitors_at_once = 0;
     };
 
     static constexpr int kCategory = 1;

@@ -105,19 +105,21 @@ ResultCode RunScan(SubmitJob& job) {
     return engine.ReadSections(job.sections);
 }
 
-void StopJob(SubmitJob& job) {
+void RequestStop(SubmitJob& job) {
     if (!job.worker.joinable()) {
         return;
     }
-    {
-        std::lock_guard<std::mutex> guard(job.lock);
-        job.stop_requested = true;
-        if (job.active_engine) {
-            job.active_engine->stop_requested = true;
-            job.active_engine->web.Abort();
-        }
+    std::lock_guard<std::mutex> guard(job.lock);
+    job.stop_requested = true;
+    if (job.active_engine) {
+        job.active_engine->stop_requested = true;
+        job.active_engine->web.Abort();
     }
-    job.worker.join();
+}
+
+void StopJob(SubmitJob& job) {
+    RequestStop(job);
+    WaitForJob(job);
 }
 
 void WaitForJob(SubmitJob& job) {

@@ -65,8 +65,13 @@ ResultCode RunSubmit(SubmitJob& job);
 // Sign in and read the sections.
 ResultCode RunScan(SubmitJob& job);
 
-// Asks a running job to stop (its engine's stop flag, an abort of the request in
-// progress) and waits for its thread. Returns at once for an idle job.
+// Asks a running job to stop: its engine's stop flag, an abort of the request in
+// progress. Does not wait, so that an owner of many jobs asks them all before waiting
+// for any: each may need up to a second to notice (a pause checks its flag once a
+// second). Does nothing for an idle job.
+void RequestStop(SubmitJob& job);
+
+// RequestStop, then waits for the job's thread. Returns at once for an idle job.
 void StopJob(SubmitJob& job);
 
 // Waits for a job's thread after it reported; the job is then idle.

@@ -27,8 +27,14 @@ SubmitManager::SubmitManager(JobSink& sink) : sink_(sink) {
 }
 
 SubmitManager::~SubmitManager() {
+    // Every job is asked before any is waited for: each may take up to a second to notice,
+    // and fifty of them one after another would hold the closing window for most of a
+    // minute.
     for (auto& slot : slots_) {
-        StopJob(slot->job);
+        RequestStop(slot->job);
+    }
+    for (auto& slot : slots_) {
+        WaitForJob(slot->job);
     }
 }
 
@@ -149,12 +155,18 @@ void SubmitManager::StopRun() {
 
 void SubmitManager::AbortRun() {
     halt_requested_ = true;
+    // All are asked first, then waited for, as in the destructor.
+    for (auto& slot : slots_) {
+        if (slot->busy) {
+            RequestStop(slot->job);
+        }
+    }
     std::unordered_set<int32_t> unfinished;
     for (auto& slot : slots_) {
         if (!slot->busy) {
             continue;
         }
-        StopJob(slot->job);
+        WaitForJob(slot->job);
         // The stopped worker reported before it ended; that report is still queued.
         ++slot->stale_reports;
         slot->busy = false;
