@@ -4,6 +4,7 @@
 
 #include "submit/SubmitLog.h"
 #include "text/StringTable.h"
+#include "text/Unicode.h"
 
 namespace twk {
 namespace {
@@ -36,10 +37,19 @@ bool StartJob(SubmitJob& job, JobWork work) {
     job.work = work;
     try {
         job.worker = std::thread(JobThreadMain, std::ref(job));
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
+        job.failure_text = ThreadNotStartedText(Utf8ToWide(error.what()));
         return false;
     }
     return true;
+}
+
+std::wstring ThreadNotStartedText(const std::wstring& reason) {
+    std::wstring text = L"The job's thread could not be started";
+    if (!reason.empty()) {
+        text += L": " + reason;
+    }
+    return text;
 }
 
 void JobThreadMain(SubmitJob& job) {

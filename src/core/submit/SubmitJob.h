@@ -53,8 +53,11 @@ public:
 void PrepareJob(SubmitJob& job, JobSink* sink, int slot, const ConnectionOptions& connection);
 
 // Starts JobThreadMain on a new thread with the given work. False when the thread cannot
-// be started; nothing is then reported.
+// be started; nothing is then reported, and failure_text says why.
 bool StartJob(SubmitJob& job, JobWork work);
+
+// The failure text of a job whose thread could not be started.
+std::wstring ThreadNotStartedText(const std::wstring& reason);
 
 // The worker thread: creates the engine, runs the work, writes the log and reports the
 // result. A forum whose script names no engine ends with 6.

@@ -140,6 +140,7 @@ void SubmitManager::StartRun() {
     int count = GetOptionInt(OptThreadCount, profile_id_, 10);
     count = std::min(count, kMaxSlots);
     halt_requested_ = false;
+    start_failures_ = 0;
     for (int slot = 0; slot < count; ++slot) {
         if (!StartNextJob(slot)) {
             break;
@@ -194,7 +195,8 @@ bool SubmitManager::StartNextJob(int slotIndex) {
     }
     Slot& slot = *slots_[slotIndex];
     // Lists of another message than the run's are never run from.
-    while (!halt_requested_ && message_.message_id == run_message_.message_id) {
+    while (!halt_requested_ && message_.message_id == run_message_.message_id &&
+           start_failures_ < kMaxStartFailures) {
         size_t next = FirstForumWithoutResult();
         if (next >= forums_.size()) {
             return false;
@@ -215,12 +217,17 @@ bool SubmitManager::StartNextJob(int slotIndex) {
         ++running_jobs_;
         slot.busy = true;
         if (start_job_(job, RunSubmit)) {
+            start_failures_ = 0;
             NotifyForum(forum.forum_id);
             return true;
         }
-        // No thread for this forum: it ends with an unknown error and the run goes on.
+        // No thread for this forum: it alone fails, and the slot tries the next one.
         --running_jobs_;
         slot.busy = false;
+        ++start_failures_;
+        if (job.failure_text.empty()) {
+            job.failure_text = ThreadNotStartedText(L"");
+        }
         RecordResult(slot, kUnknownError);
     }
     return false;
