@@ -1,6 +1,7 @@
 #include "submit/SubmitListModel.h"
 
 #include <QColor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <numeric>
@@ -62,8 +63,15 @@ QVariant SubmitListModel::data(const QModelIndex& index, int role) const {
     }
     // Narrow columns cut long texts (failure messages, addresses): the tool tip shows
     // them whole.
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+    if (role == Qt::DisplayRole) {
         return CellText(index.row(), index.column());
+    }
+    if (role == Qt::ToolTipRole) {
+        // Tool tips guess their format, and these texts come from users and boards: one
+        // that looks like markup is handed over escaped, so that it shows as typed.
+        const QString text = CellText(index.row(), index.column());
+        return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal)
+                                         : text;
     }
     if (role == Qt::ForegroundRole && index.column() == kColumnResult) {
         return ResultColor(index.row());
