@@ -4,15 +4,13 @@
 #include <signal.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "TwkProcess.h"
 #include "storage/Tables.h"
 #include "support/FakePhpBB.h"
-#include "support/LocalServer.h"
+#include "support/HoldingServer.h"
 #include "support/SubmitTestData.h"
 #include "support/TestDatabase.h"
 #include "text/Unicode.h"
@@ -136,74 +134,26 @@ TEST_F(SubmitCommandTest, ScanReadsThePasswordFromTheTerminalWithoutEcho) {
     EXPECT_EQ(twk.TerminalShown().find(password), std::string::npos);
 }
 
-// A board that holds its first answer until the test lets it go, so that Ctrl-C can
-// arrive while a forum is being worked on.
-class HoldingBoard {
-public:
-    HoldingBoard() {
-        server_.server().Get(
-            ".*", [this](const httplib::Request& request, httplib::Response& response) {
-                std::unique_lock<std::mutex> lock(mutex_);
-                paths_.push_back(request.path);
-                changed_.notify_all();
-                changed_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
-                response.set_content("<html><body>Board</body></html>", "text/html");
-            });
-        server_.Start();
-    }
-    ~HoldingBoard() {
-        Release();
-        server_.Stop();
-    }
-
-    std::wstring Url(const std::string& path) const { return server_.WideUrl(path); }
-    bool WaitForRequest() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(30),
-                                 [this] { return !paths_.empty(); });
-    }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            released_ = true;
-        }
-        changed_.notify_all();
-    }
-    size_t CountRequests(const std::string& prefix) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        size_t count = 0;
-        for (const std::string& path : paths_) {
-            count += path.rfind(prefix, 0) == 0 ? 1 : 0;
-        }
-        return count;
-    }
-
-private:
-    test::LocalServer server_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> paths_;
-    bool released_ = false;
-};
-
 class SubmitInterruptTest : public SubmitCommandTest {
 protected:
     SubmitInterruptTest() {
         SetOptionInt(OptThreadCount, 1, profile_);
         for (const char* name : {"/first/", "/second/"}) {
             test::ForumSpec kind;
-            kind.main_url = board_.Url(std::string(name) + "index.php");
-            kind.forum_key = board_.Url(std::string(name) + "viewforum.php?f=2");
+            kind.main_url = board_.WideUrl(std::string(name) + "index.php");
+            kind.forum_key = board_.WideUrl(std::string(name) + "viewforum.php?f=2");
             test::AddForums(profile_, 1, kind);
         }
     }
 
-    HoldingBoard board_;
+    // Holds its answers until the test lets them go, so that Ctrl-C can arrive while a
+    // forum is being worked on.
+    test::HoldingServer board_;
 };
 
 TEST_F(SubmitInterruptTest, FirstCtrlCStartsNoMoreForums) {
     test::TwkProcess twk(SubmitArgs(), Dir());
-    ASSERT_TRUE(board_.WaitForRequest());
+    ASSERT_TRUE(board_.WaitForRequests(1));
     twk.Signal(SIGINT);
     ASSERT_TRUE(twk.WaitForError("Stopping: no new forums")) << twk.Error();
     board_.Release();
@@ -218,7 +168,7 @@ TEST_F(SubmitInterruptTest, FirstCtrlCStartsNoMoreForums) {
 
 TEST_F(SubmitInterruptTest, SecondCtrlCStopsTheRunningForums) {
     test::TwkProcess twk(SubmitArgs(), Dir());
-    ASSERT_TRUE(board_.WaitForRequest());
+    ASSERT_TRUE(board_.WaitForRequests(1));
     twk.Signal(SIGINT);
     ASSERT_TRUE(twk.WaitForError("Stopping: no new forums")) << twk.Error();
     twk.Signal(SIGINT);

@@ -84,6 +84,11 @@ FakePhpBB::FakePhpBB(int generation, uint32_t codePage)
 FakePhpBB::FakePhpBB(int generation, uint32_t codePage, Options options)
     : FakeForum(codePage), generation_(generation), options_(std::move(options)) {
     SetAccount(kLogin, kPassword);
+    if (options_.visitors_at_once > 0) {
+        server_.new_task_queue = [count = options_.visitors_at_once] {
+            return new httplib::ThreadPool(count);
+        };
+    }
     RegisterHandlers();
     Start();
 }

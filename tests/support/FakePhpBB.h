@@ -60,6 +60,9 @@ public:
         bool gateway_error_after_post = false;
         // The board's words for a wrong password, in place of the English ones.
         std::wstring wrong_password_text;
+        // Visitors served at once; 0 leaves cpp-httplib's pool size. A visitor's
+        // kept-alive connection holds a pooled thread, so many jobs at once need more.
+        size_t visitors_at_once = 0;
     };
 
     static constexpr int kCategory = 1;

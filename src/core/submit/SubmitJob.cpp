@@ -4,6 +4,7 @@
 
 #include "submit/SubmitLog.h"
 #include "text/StringTable.h"
+#include "text/Unicode.h"
 
 namespace twk {
 namespace {
@@ -37,10 +38,19 @@ bool StartJob(SubmitJob& job, JobWork work) {
     job.work = work;
     try {
         job.worker = std::thread(JobThreadMain, std::ref(job));
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
+        job.failure_text = ThreadNotStartedText(Utf8ToWide(error.what()));
         return false;
     }
     return true;
+}
+
+std::wstring ThreadNotStartedText(const std::wstring& reason) {
+    std::wstring text = L"The job's thread could not be started";
+    if (!reason.empty()) {
+        text += L": " + reason;
+    }
+    return text;
 }
 
 void JobThreadMain(SubmitJob& job) {
@@ -109,19 +119,21 @@ ResultCode RunScan(SubmitJob& job) {
     return engine.ReadSections(job.sections);
 }
 
-void StopJob(SubmitJob& job) {
+void RequestStop(SubmitJob& job) {
     if (!job.worker.joinable()) {
         return;
     }
-    {
-        std::lock_guard<std::mutex> guard(job.lock);
-        job.stop_requested = true;
-        if (job.active_engine) {
-            job.active_engine->stop_requested = true;
-            job.active_engine->web.Abort();
-        }
+    std::lock_guard<std::mutex> guard(job.lock);
+    job.stop_requested = true;
+    if (job.active_engine) {
+        job.active_engine->stop_requested = true;
+        job.active_engine->web.Abort();
     }
-    job.worker.join();
+}
+
+void StopJob(SubmitJob& job) {
+    RequestStop(job);
+    WaitForJob(job);
 }
 
 void WaitForJob(SubmitJob& job) {

@@ -55,8 +55,11 @@ public:
 void PrepareJob(SubmitJob& job, JobSink* sink, int slot, const ConnectionOptions& connection);
 
 // Starts JobThreadMain on a new thread with the given work. False when the thread cannot
-// be started; nothing is then reported.
+// be started; nothing is then reported, and failure_text says why.
 bool StartJob(SubmitJob& job, JobWork work);
+
+// The failure text of a job whose thread could not be started.
+std::wstring ThreadNotStartedText(const std::wstring& reason);
 
 // The worker thread: creates the engine, runs the work, writes the log and reports the
 // result. A forum whose script names no engine ends with 6.
@@ -67,8 +70,13 @@ ResultCode RunSubmit(SubmitJob& job);
 // Sign in and read the sections.
 ResultCode RunScan(SubmitJob& job);
 
-// Asks a running job to stop (its engine's stop flag, an abort of the request in
-// progress) and waits for its thread. Returns at once for an idle job.
+// Asks a running job to stop: its engine's stop flag, an abort of the request in
+// progress. Does not wait, so that an owner of many jobs asks them all before waiting
+// for any: each may need up to a second to notice (a pause checks its flag once a
+// second). Does nothing for an idle job.
+void RequestStop(SubmitJob& job);
+
+// RequestStop, then waits for the job's thread. Returns at once for an idle job.
 void StopJob(SubmitJob& job);
 
 // Waits for a job's thread after it reported; the job is then idle.

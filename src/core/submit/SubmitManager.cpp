@@ -71,8 +71,14 @@ SubmitManager::SubmitManager(JobSink& sink) : sink_(sink) {
 }
 
 SubmitManager::~SubmitManager() {
+    // Every job is asked before any is waited for: each may take up to a second to notice,
+    // and fifty of them one after another would hold the closing window for most of a
+    // minute.
     for (auto& slot : slots_) {
-        StopJob(slot->job);
+        RequestStop(slot->job);
+    }
+    for (auto& slot : slots_) {
+        WaitForJob(slot->job);
     }
 }
 
@@ -264,6 +270,7 @@ void SubmitManager::StartRun() {
     // Forums left waiting by a stopped run are found again by the scan.
     next_candidate_ = 0;
     ClearDeferred();
+    start_failures_ = 0;
     for (int slot = 0; slot < count; ++slot) {
         if (!StartNextJob(slot)) {
             break;
@@ -279,12 +286,18 @@ void SubmitManager::StopRun() {
 
 void SubmitManager::AbortRun() {
     halt_requested_ = true;
+    // All are asked first, then waited for, as in the destructor.
+    for (auto& slot : slots_) {
+        if (slot->busy) {
+            RequestStop(slot->job);
+        }
+    }
     std::unordered_set<int32_t> unfinished;
     for (auto& slot : slots_) {
         if (!slot->busy) {
             continue;
         }
-        StopJob(slot->job);
+        WaitForJob(slot->job);
         // The stopped worker reported before it ended; that report is still queued.
         ++slot->stale_reports;
         slot->busy = false;
@@ -313,7 +326,8 @@ bool SubmitManager::StartNextJob(int slotIndex) {
     }
     Slot& slot = *slots_[slotIndex];
     // Lists of another message than the run's are never run from.
-    while (!halt_requested_ && message_.message_id == run_message_.message_id) {
+    while (!halt_requested_ && message_.message_id == run_message_.message_id &&
+           start_failures_ < kMaxStartFailures) {
         size_t next = TakeNextForum();
         if (next >= forums_.size()) {
             return false;
@@ -336,13 +350,18 @@ bool SubmitManager::StartNextJob(int slotIndex) {
         slot.board = BoardAccountKey(forum);
         MarkBoardBusy(slot.board);
         if (start_job_(job, RunSubmit)) {
+            start_failures_ = 0;
             NotifyForum(forum.forum_id);
             return true;
         }
-        // No thread for this forum: it ends with an unknown error and the run goes on.
+        // No thread for this forum: it alone fails, and the slot tries the next one.
         --running_jobs_;
         slot.busy = false;
         MarkBoardFree(slot.board);
+        ++start_failures_;
+        if (job.failure_text.empty()) {
+            job.failure_text = ThreadNotStartedText(L"");
+        }
         RecordResult(slot, kUnknownError);
     }
     return false;

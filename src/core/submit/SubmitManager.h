@@ -147,6 +147,12 @@ private:
     Sleeper* sleeper_ = nullptr;
     std::vector<std::unique_ptr<Slot>> slots_;
     JobStarter start_job_ = StartJob;
+    // Starts that failed in a row. A thread that cannot start fails its own forum only,
+    // but when starts keep failing the system has no threads to give: the run then starts
+    // nothing more (the running jobs finish, the forums left keep no result for the next
+    // Start) rather than failing every forum in a blink.
+    static constexpr int kMaxStartFailures = 2;
+    int start_failures_ = 0;
     int running_jobs_ = 0;
     bool halt_requested_ = false;
     ConnectionOptions run_connection_;

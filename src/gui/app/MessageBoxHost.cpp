@@ -29,6 +29,9 @@ int MessageBoxHost::Show(const std::wstring& caption, void* owner, unsigned type
     QMessageBox box(icon, ToQString(caption), body,
                     ok_cancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     static_cast<QWidget*>(owner));
+    // Messages carry profile names, forum titles and boards' own failure texts: left to
+    // guess, Qt would draw a name like "<b>x</b>" as markup.
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Ok ? kIdOk : kIdCancel;
 }
 

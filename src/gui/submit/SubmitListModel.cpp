@@ -1,6 +1,7 @@
 #include "submit/SubmitListModel.h"
 
 #include <QColor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <numeric>
@@ -66,13 +67,16 @@ QVariant SubmitListModel::data(const QModelIndex& index, int role) const {
         return CellText(index.row(), index.column());
     }
     if (role == Qt::ToolTipRole) {
+        // Tool tips guess their format, and these texts come from users and boards: one
+        // that looks like markup is handed over escaped, so that it shows as typed.
         QString text = CellText(index.row(), index.column());
         // A log that could not be written is told once per run, on the result it belongs to.
         if (index.column() == kColumnResult && !manager_.log_failure().empty() &&
             manager_.log_failure_forum() == ForumIdAt(index.row())) {
             text += QLatin1Char('\n') + ToQString(manager_.log_failure());
         }
-        return text;
+        return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal)
+                                         : text;
     }
     if (role == Qt::ForegroundRole && index.column() == kColumnResult) {
         return ResultColor(index.row());

@@ -40,6 +40,8 @@ CTabSubmit::CTabSubmit(CTabHost& host, QWidget* parent)
     AddLabel(QStringLiteral("Profile:"), 6, 6, 24, 12);
     profile_name_ = AddControl(kIdProfileName, new QLabel(QStringLiteral("*")), 33, 6, 83, 12);
     profile_name_->setObjectName(QStringLiteral("profileName"));
+    // The name is shown as typed, markup-like characters included.
+    profile_name_->setTextFormat(Qt::PlainText);
     add_forum_ = AddButton(kIdAddForum, "addForum", "Add Forum", 288, 6, 60);
     edit_forum_ = AddButton(kIdEditForum, "editForum", "Edit Forum", 354, 6, 60);
     delete_forum_ = AddButton(kIdDeleteForum, "deleteForum", "Delete Forum", 420, 6, 60);

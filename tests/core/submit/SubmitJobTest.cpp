@@ -153,6 +153,7 @@ TEST_F(SubmitJobTest, SubmissionReportsEachStepFromItsWorkerAndLeavesTheLog) {
 }
 
 TEST_F(SubmitJobTest, ScanReportsItsStepsAndFindsTheSections) {
+    job_.message_copy = MessageRecord{};  // a scan posts nothing, as its callers make it
     ASSERT_EQ(Run(RunScan, &sink_), kOk);
     EXPECT_EQ(sink_.statuses(),
               (std::vector<int>{kIdsOpeningForum, kIdsSendingLogin, kIdsReadingForumList}));
@@ -160,7 +161,9 @@ TEST_F(SubmitJobTest, ScanReportsItsStepsAndFindsTheSections) {
     EXPECT_EQ(job_.sections[0].url, board_.SectionUrl(FakePhpBB::kGeneralForum));
     EXPECT_FALSE(job_.forum_page_title.empty());
     EXPECT_TRUE(board_.Topics().empty());
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "log" / "log_17_5.html"));
+    // A scan has no message: its log goes under message id -1.
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "log" / "log_17_-1.html"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "log" / "log_17_5.html"));
 }
 
 TEST_F(SubmitJobTest, ASignInFailureEndsTheJobWithNoLaterStep) {

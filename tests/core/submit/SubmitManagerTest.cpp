@@ -255,22 +255,87 @@ TEST_F(SubmitManagerTest, StartNeedsAMessageAndAForumWithoutResult) {
     EXPECT_FALSE(manager_.CanAddForum());
 }
 
-TEST_F(SubmitManagerTest, AThreadThatCannotStartEndsItsForumWithUnknownError) {
-    ForumList forums = Prepare(3, 1);
-    int attempts = 0;
-    manager_.SetJobStarter([&attempts](SubmitJob& job, JobWork work) {
-        return ++attempts != 1 && StartJob(job, work);
-    });
-    manager_.StartRun();
-    // The first forum could not start; the slot went on with the second.
-    EXPECT_EQ(manager_.FindResult(forums[0].forum_id)->result, kUnknownError);
-    EXPECT_EQ(manager_.ForumOfSlot(0), forums[1].forum_id);
-    ASSERT_TRUE(RunToEnd(manager_, queue_));
-    SubmitList stored = StoredResults(message_.message_id);
-    ASSERT_EQ(stored.size(), 3u);
-    EXPECT_EQ(stored[0].result, kUnknownError);
-    EXPECT_EQ(stored[1].result, kNotScript);
-    EXPECT_EQ(stored[2].result, kNotScript);
+// A thread that cannot start fails its own forum only. Starts that keep failing end the
+// run's starting, leaving the rest for a later Start, instead of failing every forum.
+TEST(SubmitManagerStarts, AThreadThatCannotStartFailsOnlyItsOwnForum) {
+    constexpr int kNone = -100;  // no result
+    constexpr int kFailed = kUnknownError;
+    constexpr int kRan = kNotScript;
+    struct Row {
+        const char* name;
+        int forums;
+        int threads;
+        bool (*fails)(int attempt);  // attempts count from 1
+        std::vector<int> results;    // per forum in load order
+        int attempts;
+    };
+    const Row rows[] = {
+        {"the first start fails once",
+         3,
+         1,
+         [](int a) { return a == 1; },
+         {kFailed, kRan, kRan},
+         3},
+        {"one start fails among running slots",
+         4,
+         2,
+         [](int a) { return a == 2; },
+         {kRan, kFailed, kRan, kRan},
+         4},
+        {"no thread ever starts",
+         5,
+         3,
+         [](int) { return true; },
+         {kFailed, kFailed, kNone, kNone, kNone},
+         2},
+        {"threads run out while a job runs",
+         5,
+         2,
+         [](int a) { return a > 1; },
+         {kRan, kFailed, kFailed, kNone, kNone},
+         3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TestDatabase db;
+        SetProgramDirectory(db.dir().path());
+        int32_t profile = AddProfile(L"P");
+        MessageRecord message = AddMessage(profile, L"S", L"B");
+        SetOptionInt(OptThreadCount, row.threads, profile);
+        ForumList forums = AddForums(profile, row.forums, kNoEngine);
+        JobEventQueue queue;
+        SubmitManager manager(queue);
+        manager.Reload(profile, message);
+        int attempts = 0;
+        manager.SetJobStarter([&](SubmitJob& job, JobWork work) {
+            return !row.fails(++attempts) && StartJob(job, work);
+        });
+
+        manager.StartRun();
+        ASSERT_TRUE(RunToEnd(manager, queue));
+
+        EXPECT_EQ(attempts, row.attempts);
+        for (size_t i = 0; i < forums.size(); ++i) {
+            const SubmitRecord* result = manager.FindResult(forums[i].forum_id);
+            EXPECT_EQ(result ? result->result : kNone, row.results[i]) << "forum " << i;
+            if (result != nullptr && result->result == kFailed) {
+                EXPECT_EQ(manager.ResultCellText(forums[i].forum_id),
+                          L"The job's thread could not be started");
+            }
+        }
+        SubmitList stored = StoredResults(message.message_id);
+        EXPECT_EQ(stored.size(),
+                  static_cast<size_t>(std::count_if(row.results.begin(), row.results.end(),
+                                                    [](int code) { return code != kNone; })));
+
+        // Once threads can be had again, the next Start runs the forums left over.
+        manager.SetJobStarter(StartJob);
+        if (manager.CanStart()) {
+            manager.StartRun();
+            ASSERT_TRUE(RunToEnd(manager, queue));
+        }
+        EXPECT_EQ(StoredResults(message.message_id).size(), forums.size());
+    }
 }
 
 // Changing what the page shows while jobs run: the results of the run still go into

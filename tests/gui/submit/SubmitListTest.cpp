@@ -8,9 +8,13 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include "SubmitPageTest.h"
 #include "app/QtText.h"
+#include "editing/IdComboBox.h"
+#include "editing/TabMessage.h"
 #include "submit/SubmitLog.h"
 #include "support/SqlTrace.h"
 #include "text/Messages.h"
@@ -82,6 +86,37 @@ TEST_F(SubmitListTest, ShowsTheProfilesForumsWithTheMessagesResults) {
     EXPECT_FALSE(Button("stop")->isEnabled());
     EXPECT_FALSE(Button("editForum")->isEnabled());
     EXPECT_FALSE(Button("deleteForum")->isEnabled());
+}
+
+// Names and titles come from users and boards; markup-like characters in them are text.
+TEST_F(SubmitListTest, ProfileNameAndToolTipsShowTheTextAsTyped) {
+    const QStringList titles = {QStringLiteral("<i>Board</i> &amp; co"),
+                                QStringLiteral("Plain board")};
+    for (const QString& title : titles) {
+        StoreForum(title.toStdWString());
+    }
+    ASSERT_EQ(InsertProfile(ProfileRecord{-1, L"<b>x</b>"}), 0);
+    auto* profiles = Window().message_page().findChild<CIdComboBox*>(QStringLiteral("profileList"));
+    // As the user picks a profile from the list.
+    auto choose = [profiles](const QString& name) {
+        profiles->setCurrentIndex(profiles->findText(name));
+        emit profiles->activated(profiles->currentIndex());
+    };
+    choose(QStringLiteral("Profile"));
+    ASSERT_EQ(Model().rowCount(), titles.size());
+    for (int row = 0; row < titles.size(); ++row) {
+        const QString tip =
+            Model().data(Model().index(row, kColumnForum), Qt::ToolTipRole).toString();
+        // What a tool tip draws: markup when it looks like markup, else the text itself.
+        const QString drawn =
+            Qt::mightBeRichText(tip) ? QTextDocumentFragment::fromHtml(tip).toPlainText() : tip;
+        EXPECT_EQ(drawn, titles[row]);
+    }
+
+    choose(QStringLiteral("<b>x</b>"));
+    auto* name = Find<QLabel>("profileName");
+    EXPECT_EQ(name->text(), QStringLiteral("<b>x</b>"));
+    EXPECT_EQ(name->textFormat(), Qt::PlainText);
 }
 
 TEST_F(SubmitListTest, HeaderClicksSortByTheColumnsRules) {
