@@ -126,7 +126,9 @@ TEST_F(AddForumCommandTest, AFailedSignInStoresNothing) {
     args.insert(args.end(), {"--section", "General"});
     TwkResult run = RunTwk(args, Dir(), "wrong\n");
     EXPECT_EQ(run.code, kInvalidLogin);
-    EXPECT_NE(run.err.find("twk add-forum: Invalid login\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("twk add-forum: You have specified an incorrect password."),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(StoredForums().empty());
 }

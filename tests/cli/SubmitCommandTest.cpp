@@ -113,7 +113,9 @@ TEST_F(SubmitCommandTest, ScanReadsThePasswordFromStandardInput) {
                   WideToUtf8(FakePhpBB::kLogin), "--no-pauses"},
                  Dir(), "wrong\n");
     EXPECT_EQ(run.code, kInvalidLogin);
-    EXPECT_NE(run.err.find("twk scan: Invalid login\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("twk scan: You have specified an incorrect password."),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(run.out, "");
 }
 

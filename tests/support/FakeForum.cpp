@@ -165,7 +165,16 @@ bool FakeForum::CheckCredentials(const std::string& login, const std::string& pa
     std::wstring decoded_login = Decode(login);
     std::wstring decoded_password = Decode(password);
     std::lock_guard<std::mutex> lock(mutex_);
-    return decoded_login == login_ && decoded_password == password_;
+    if (decoded_login == login_ && decoded_password == password_) {
+        return true;
+    }
+    auto other = more_accounts_.find(decoded_login);
+    return other != more_accounts_.end() && other->second == decoded_password;
+}
+
+void FakeForum::AddAccount(const std::wstring& login, const std::wstring& password) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    more_accounts_[login] = password;
 }
 
 std::wstring FakeForum::Decode(const std::string& raw) const {

@@ -43,6 +43,8 @@ public:
     static std::wstring EscapeHtml(const std::wstring& text);
 
     void SetAccount(const std::wstring& login, const std::wstring& password);
+    // One more account the board accepts, beside the one SetAccount gave.
+    void AddAccount(const std::wstring& login, const std::wstring& password);
 
     std::vector<FakeTopic> Topics() const;
     // "METHOD target" of every request, in order.
@@ -89,6 +91,7 @@ private:
     std::thread thread_;
     std::wstring login_;
     std::wstring password_;
+    std::map<std::wstring, std::wstring> more_accounts_;
     std::map<std::string, bool> sessions_;
     int next_session_ = 1;
     std::vector<FakeTopic> topics_;

@@ -70,6 +70,11 @@ TEST(SubmitManagerStop, AbortStopsFiftyPausingJobsTogether) {
     kind.forum_key = board.SectionUrl();
     kind.login = FakePhpBB::kLogin;
     kind.pass = FakePhpBB::kPassword;
+    // One account per forum: jobs of one board and account take turns.
+    kind.own_accounts = true;
+    for (int i = 1; i <= kJobs; ++i) {
+        board.AddAccount(kind.login + L" " + std::to_wstring(i), kind.pass);
+    }
     test::AddForums(profile, kJobs, kind);
 
     SliceSleeper sleeper(kJobs);

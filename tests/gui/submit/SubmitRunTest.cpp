@@ -192,7 +192,8 @@ TEST_F(SubmitRunTest, ClosingTheWindowDuringARunStopsEveryJobAtOnceAndRecordsNot
     HoldingServer board_that_holds(kJobs);
     SetOptionText(profile_id, OptThreadCount, std::to_wstring(kJobs));
     for (int i = 0; i < kJobs; ++i) {
-        StoreForum(L"held " + std::to_wstring(i), L"user", L"phpBB",
+        // One account each: jobs of one board and account take turns.
+        StoreForum(L"held " + std::to_wstring(i), L"user " + std::to_wstring(i), L"phpBB",
                    board_that_holds.WideUrl("/forum/"));
     }
     OpenPage();
@@ -224,7 +225,10 @@ TEST_F(SubmitRunTest, AFailedScanReportsItsResultAndKeepsTheSections) {
 
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_EQ(messages.shown()[0].caption, L"Error");
-    EXPECT_EQ(messages.shown()[0].text, L"Invalid login");
+    // The board's own words.
+    EXPECT_EQ(messages.shown()[0].text,
+              L"You have specified an incorrect password. Please check your password and try "
+              L"again.");
     ASSERT_EQ(dialog.sections().size(), 1u);
     EXPECT_EQ(dialog.sections()[0].title, L"Kept");
     EXPECT_EQ(dialog.findChild<QComboBox*>(QStringLiteral("section"))->currentText(),
