@@ -18,6 +18,7 @@
 #include "support/SubmitTestData.h"
 #include "support/TestDatabase.h"
 #include "text/StringTable.h"
+#include "text/Unicode.h"
 
 namespace twk {
 namespace {
@@ -158,6 +159,48 @@ TEST_F(SubmitRunTest, ARunPostsTheTextItWasStartedWith) {
     ASSERT_EQ(topics.size(), 2u);
     EXPECT_EQ(topics[1].subject, L"Edited subject");
     EXPECT_EQ(test::StoredResults(message_.message_id).size(), 2u);
+}
+
+// Two sections of one board and one account, on a board with a 30-second flood limit.
+TEST_F(SubmitRunTest, SectionsOfOneBoardAndAccountTakeTurnsAndGetPastTheFloodLimit) {
+    FakePhpBB::Options options;
+    options.flood_interval = 30;
+    options.clock = &sleeper_;
+    FakePhpBB flood_board(3, kCodePageUtf8, options);
+    for (int section : {FakePhpBB::kGeneralForum, FakePhpBB::kNewsForum}) {
+        test::ForumSpec kind = OnBoard(section);
+        kind.main_url = flood_board.MainUrl();
+        kind.forum_key = flood_board.SectionUrl(section);
+        test::AddForums(profile_, 1, kind, L"Section");
+    }
+    manager_.Reload(profile_, message_);
+
+    manager_.StartRun();
+    EXPECT_EQ(manager_.running_jobs(), 1);
+    ASSERT_TRUE(test::RunToEnd(manager_, queue_));
+
+    ASSERT_EQ(flood_board.Topics().size(), 2u);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 2u);
+    for (const SubmitRecord& record : stored) {
+        EXPECT_EQ(record.result, kOk) << WideToUtf8(record.err);
+    }
+    // The second job signed in only after the first one's post: they never overlapped.
+    std::vector<std::string> requests = flood_board.Requests();
+    std::vector<size_t> sign_ins;
+    std::vector<size_t> posts;
+    for (size_t i = 0; i < requests.size(); ++i) {
+        if (requests[i].starts_with("POST /ucp.php?mode=login")) {
+            sign_ins.push_back(i);
+        } else if (requests[i].starts_with("POST /posting.php")) {
+            posts.push_back(i);
+        }
+    }
+    ASSERT_EQ(sign_ins.size(), 2u);
+    ASSERT_EQ(posts.size(), 3u);  // the refused one included
+    EXPECT_GT(sign_ins[1], posts[0]);
+    EXPECT_NE(std::find(cells_.texts.begin(), cells_.texts.end(), LoadText(kIdsWaitingFloodLimit)),
+              cells_.texts.end());
 }
 
 }  // namespace
