@@ -15,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ProgramDirectory.h"
 #include "storage/Database.h"
@@ -101,6 +102,11 @@ void BM_SubmitRun(benchmark::State& state) {
     kind.forum_key = board.SectionUrl();
     kind.login = twk::test::FakePhpBB::kLogin;
     kind.pass = twk::test::FakePhpBB::kPassword;
+    // Jobs of one board and account take turns: each forum has an account of its own.
+    kind.own_accounts = true;
+    for (int i = 1; i <= forums; ++i) {
+        board.AddAccount(kind.login + L" " + std::to_wstring(i), kind.pass);
+    }
     RunSetup setup(forums, threads, kind);
     twk::test::FakeSleeper no_pauses;
     ResetPeakResident();
@@ -131,7 +137,8 @@ BENCHMARK(BM_SubmitRun)
 void BM_RunBookkeeping(benchmark::State& state) {
     const int forums = static_cast<int>(state.range(0));
     ForumSpec kind;
-    kind.engine = L"SMF";
+    kind.engine = L"NoSuchScript";
+    kind.own_accounts = true;
     RunSetup setup(forums, twk::SubmitManager::kMaxSlots, kind);
     ResetPeakResident();
     for (auto _ : state) {
@@ -151,6 +158,75 @@ BENCHMARK(BM_RunBookkeeping)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Complexity(benchmark::oN);
+
+// Forums on boards of ten sections each, one account per board, board by board in load
+// order: each start passes over the sections of the boards already busy, which wait for
+// their board. Must still grow in proportion to the forums.
+void BM_BoardsBookkeeping(benchmark::State& state) {
+    const int forums = static_cast<int>(state.range(0));
+    constexpr int kSectionsPerBoard = 10;
+    RunSetup setup(0, twk::SubmitManager::kMaxSlots, ForumSpec{});
+    for (int board = 0; board < forums / kSectionsPerBoard; ++board) {
+        ForumSpec kind;
+        kind.engine = L"NoSuchScript";
+        kind.main_url = L"http://board" + std::to_wstring(board) + L".example/index.php";
+        twk::test::AddForums(setup.profile, kSectionsPerBoard, kind);
+    }
+    ResetPeakResident();
+    for (auto _ : state) {
+        if (!setup.Run(state, nullptr)) {
+            state.SkipWithError("a job never reported");
+            return;
+        }
+    }
+    Report(state, forums);
+}
+BENCHMARK(BM_BoardsBookkeeping)
+    ->ArgName("forums")
+    ->Arg(1000)
+    ->Arg(3000)
+    ->Arg(10000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Complexity(benchmark::oN);
+
+// 1,000 forums over 100 fake phpBB boards of ten sections each, one account per board, at
+// 50 threads, pauses through the sleeper: at most one job per board runs at a time.
+void BM_SubmitRunOverBoards(benchmark::State& state) {
+    const int forums = static_cast<int>(state.range(0));
+    constexpr int kSectionsPerBoard = 10;
+    std::vector<std::unique_ptr<twk::test::FakePhpBB>> boards;
+    RunSetup setup(0, twk::SubmitManager::kMaxSlots, ForumSpec{});
+    for (int i = 0; i < forums / kSectionsPerBoard; ++i) {
+        boards.push_back(std::make_unique<twk::test::FakePhpBB>(3));
+        ForumSpec kind;
+        kind.main_url = boards.back()->MainUrl();
+        kind.forum_key = boards.back()->SectionUrl();
+        kind.login = twk::test::FakePhpBB::kLogin;
+        kind.pass = twk::test::FakePhpBB::kPassword;
+        twk::test::AddForums(setup.profile, kSectionsPerBoard, kind);
+    }
+    twk::test::FakeSleeper no_pauses;
+    ResetPeakResident();
+    for (auto _ : state) {
+        if (!setup.Run(state, &no_pauses)) {
+            state.SkipWithError("a job never reported");
+            return;
+        }
+        if (setup.ok_results != forums) {
+            state.SkipWithError("not every forum got its topic");
+            return;
+        }
+    }
+    Report(state, forums);
+}
+BENCHMARK(BM_SubmitRunOverBoards)
+    ->ArgName("forums")
+    ->Arg(1000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
