@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,33 @@ void Report(benchmark::State& state, int forums) {
     state.SetComplexityN(forums);
 }
 
+constexpr int kSectionsPerBoard = 10;
+
+// Adds forums board by board, ten sections each, one account per board.
+void AddBoards(int32_t profile, int forums, const std::function<ForumSpec(int board)>& kindOf) {
+    for (int board = 0; board < forums / kSectionsPerBoard; ++board) {
+        twk::test::AddForums(profile, kSectionsPerBoard, kindOf(board));
+    }
+}
+
+// Runs the profile once per iteration and reports; every forum must get its topic when
+// topics is set.
+void RunAndReport(benchmark::State& state, RunSetup& setup, twk::Sleeper* sleeper, int forums,
+                  bool topics) {
+    ResetPeakResident();
+    for (auto _ : state) {
+        if (!setup.Run(state, sleeper)) {
+            state.SkipWithError("a job never reported");
+            return;
+        }
+        if (topics && setup.ok_results != forums) {
+            state.SkipWithError("not every forum got its topic");
+            return;
+        }
+    }
+    Report(state, forums);
+}
+
 // 1,000 forums on a fake phpBB 3 board at 1, 10 and 50 threads.
 void BM_SubmitRun(benchmark::State& state) {
     const int forums = static_cast<int>(state.range(0));
@@ -109,18 +137,7 @@ void BM_SubmitRun(benchmark::State& state) {
     }
     RunSetup setup(forums, threads, kind);
     twk::test::FakeSleeper no_pauses;
-    ResetPeakResident();
-    for (auto _ : state) {
-        if (!setup.Run(state, &no_pauses)) {
-            state.SkipWithError("a job never reported");
-            return;
-        }
-        if (setup.ok_results != forums) {
-            state.SkipWithError("not every forum got its topic");
-            return;
-        }
-    }
-    Report(state, forums);
+    RunAndReport(state, setup, &no_pauses, forums, true);
 }
 BENCHMARK(BM_SubmitRun)
     ->ArgNames({"forums", "threads"})
@@ -140,14 +157,7 @@ void BM_RunBookkeeping(benchmark::State& state) {
     kind.engine = L"NoSuchScript";
     kind.own_accounts = true;
     RunSetup setup(forums, twk::SubmitManager::kMaxSlots, kind);
-    ResetPeakResident();
-    for (auto _ : state) {
-        if (!setup.Run(state, nullptr)) {
-            state.SkipWithError("a job never reported");
-            return;
-        }
-    }
-    Report(state, forums);
+    RunAndReport(state, setup, nullptr, forums, false);
 }
 BENCHMARK(BM_RunBookkeeping)
     ->ArgName("forums")
@@ -164,22 +174,14 @@ BENCHMARK(BM_RunBookkeeping)
 // their board. Must still grow in proportion to the forums.
 void BM_BoardsBookkeeping(benchmark::State& state) {
     const int forums = static_cast<int>(state.range(0));
-    constexpr int kSectionsPerBoard = 10;
     RunSetup setup(0, twk::SubmitManager::kMaxSlots, ForumSpec{});
-    for (int board = 0; board < forums / kSectionsPerBoard; ++board) {
+    AddBoards(setup.profile, forums, [](int board) {
         ForumSpec kind;
         kind.engine = L"NoSuchScript";
         kind.main_url = L"http://board" + std::to_wstring(board) + L".example/index.php";
-        twk::test::AddForums(setup.profile, kSectionsPerBoard, kind);
-    }
-    ResetPeakResident();
-    for (auto _ : state) {
-        if (!setup.Run(state, nullptr)) {
-            state.SkipWithError("a job never reported");
-            return;
-        }
-    }
-    Report(state, forums);
+        return kind;
+    });
+    RunAndReport(state, setup, nullptr, forums, false);
 }
 BENCHMARK(BM_BoardsBookkeeping)
     ->ArgName("forums")
@@ -195,31 +197,19 @@ BENCHMARK(BM_BoardsBookkeeping)
 // 50 threads, pauses through the sleeper: at most one job per board runs at a time.
 void BM_SubmitRunOverBoards(benchmark::State& state) {
     const int forums = static_cast<int>(state.range(0));
-    constexpr int kSectionsPerBoard = 10;
     std::vector<std::unique_ptr<twk::test::FakePhpBB>> boards;
     RunSetup setup(0, twk::SubmitManager::kMaxSlots, ForumSpec{});
-    for (int i = 0; i < forums / kSectionsPerBoard; ++i) {
+    AddBoards(setup.profile, forums, [&boards](int) {
         boards.push_back(std::make_unique<twk::test::FakePhpBB>(3));
         ForumSpec kind;
         kind.main_url = boards.back()->MainUrl();
         kind.forum_key = boards.back()->SectionUrl();
         kind.login = twk::test::FakePhpBB::kLogin;
         kind.pass = twk::test::FakePhpBB::kPassword;
-        twk::test::AddForums(setup.profile, kSectionsPerBoard, kind);
-    }
+        return kind;
+    });
     twk::test::FakeSleeper no_pauses;
-    ResetPeakResident();
-    for (auto _ : state) {
-        if (!setup.Run(state, &no_pauses)) {
-            state.SkipWithError("a job never reported");
-            return;
-        }
-        if (setup.ok_results != forums) {
-            state.SkipWithError("not every forum got its topic");
-            return;
-        }
-    }
-    Report(state, forums);
+    RunAndReport(state, setup, &no_pauses, forums, true);
 }
 BENCHMARK(BM_SubmitRunOverBoards)
     ->ArgName("forums")

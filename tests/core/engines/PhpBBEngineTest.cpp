@@ -510,66 +510,57 @@ TEST_F(PhpBBEngineTest, RefusedSignInGivesTheBoardsWordsWithoutThePassword) {
     }
 }
 
-// Two sections of one board, one after the other, on a board with a 30-second flood limit.
-TEST_F(PhpBBEngineTest, FloodRefusalIsWaitedOutOnceAndSentAgain) {
-    Options options;
-    options.flood_interval = 30;
-    FakePhpBB board(3, kCodePageUtf8, Timed(options));
-    ASSERT_EQ(Submit(board, FakePhpBB::kGeneralForum, kCyrillicSubject, kCyrillicBody), kOk);
+// Two sections of one board, one after the other, on a board with a flood limit: the first
+// job posts to General; the second job's engine has signed in and opened News.
+class PhpBBFloodTest : public PhpBBEngineTest {
+protected:
+    std::unique_ptr<FakePhpBB> BoardWithFloodLimit(int seconds) {
+        Options options;
+        options.flood_interval = seconds;
+        auto board = std::make_unique<FakePhpBB>(3, kCodePageUtf8, Timed(options));
+        EXPECT_EQ(Submit(*board, FakePhpBB::kGeneralForum, kCyrillicSubject, kCyrillicBody), kOk);
+        second.SetSleeper(sleeper);
+        second.SetStatusReporter([this](int textId) { statuses.push_back(textId); });
+        second.SetBaseUrl(board->MainUrl());
+        EXPECT_EQ(second.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, forum_title), kOk);
+        EXPECT_EQ(second.OpenSection(board->SectionUrl(FakePhpBB::kNewsForum)), kOk);
+        return board;
+    }
 
     PhpBBEngine second;
-    second.SetSleeper(sleeper);
     std::vector<int> statuses;
-    second.SetStatusReporter([&statuses](int textId) { statuses.push_back(textId); });
-    second.SetBaseUrl(board.MainUrl());
-    ASSERT_EQ(second.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, forum_title), kOk);
-    ASSERT_EQ(second.OpenSection(board.SectionUrl(FakePhpBB::kNewsForum)), kOk);
-    const long before = sleeper.total_ms();
     std::wstring second_url;
+};
+
+TEST_F(PhpBBFloodTest, RefusalIsWaitedOutOnceAndSentAgain) {
+    auto board = BoardWithFloodLimit(30);
+    const long before = sleeper.total_ms();
     EXPECT_EQ(second.PostTopic(kCjkSubject, kCjkBody, second_url), kOk);
 
-    ASSERT_EQ(board.Topics().size(), 2u);
-    EXPECT_EQ(board.Topics()[1].subject, kCjkSubject);
-    EXPECT_EQ(board.Topics()[1].section, std::to_string(FakePhpBB::kNewsForum));
-    EXPECT_EQ(second_url, board.TopicUrl(2));
+    ASSERT_EQ(board->Topics().size(), 2u);
+    EXPECT_EQ(board->Topics()[1].subject, kCjkSubject);
+    EXPECT_EQ(board->Topics()[1].section, std::to_string(FakePhpBB::kNewsForum));
+    EXPECT_EQ(second_url, board->TopicUrl(2));
     // phpBB names no number of seconds: 30 of them, between two rounds of 10 + 3.
     EXPECT_EQ(sleeper.total_ms() - before, (10 + 3 + 30 + 10 + 3) * 1000);
     EXPECT_EQ(statuses, (std::vector<int>{kIdsWaitingFloodLimit, kIdsSendingMessage}));
-    EXPECT_THAT(board.Problems(), IsEmpty());
+    EXPECT_THAT(board->Problems(), IsEmpty());
 }
 
-TEST_F(PhpBBEngineTest, SecondFloodRefusalEndsWithTheBoardsWords) {
-    Options options;
-    options.flood_interval = 100000;
-    FakePhpBB board(3, kCodePageUtf8, Timed(options));
-    ASSERT_EQ(Submit(board, FakePhpBB::kGeneralForum, kCyrillicSubject, kCyrillicBody), kOk);
-    PhpBBEngine second;
-    second.SetSleeper(sleeper);
-    second.SetBaseUrl(board.MainUrl());
-    ASSERT_EQ(second.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, forum_title), kOk);
-    ASSERT_EQ(second.OpenSection(board.SectionUrl(FakePhpBB::kNewsForum)), kOk);
-    std::wstring second_url;
+TEST_F(PhpBBFloodTest, SecondRefusalEndsWithTheBoardsWords) {
+    auto board = BoardWithFloodLimit(100000);
     EXPECT_EQ(second.PostTopic(kCjkSubject, kCjkBody, second_url), kCheckResult);
     EXPECT_EQ(second.failure_text, L"You cannot make another post so soon after your last.");
-    EXPECT_EQ(board.Topics().size(), 1u);
-    EXPECT_EQ(board.CountRequests("POST /posting.php"), 3u);
+    EXPECT_EQ(board->Topics().size(), 1u);
+    EXPECT_EQ(board->CountRequests("POST /posting.php"), 3u);
 }
 
-TEST_F(PhpBBEngineTest, StopDuringTheFloodWaitEndsWithStopped) {
-    Options options;
-    options.flood_interval = 30;
-    FakePhpBB board(3, kCodePageUtf8, Timed(options));
-    ASSERT_EQ(Submit(board, FakePhpBB::kGeneralForum, kCyrillicSubject, kCyrillicBody), kOk);
-    PhpBBEngine second;
-    second.SetSleeper(sleeper);
-    second.SetBaseUrl(board.MainUrl());
-    ASSERT_EQ(second.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, forum_title), kOk);
-    ASSERT_EQ(second.OpenSection(board.SectionUrl(FakePhpBB::kNewsForum)), kOk);
+TEST_F(PhpBBFloodTest, StopDuringTheWaitEndsWithStopped) {
+    auto board = BoardWithFloodLimit(30);
     // The 15th sleep of this post is the second of the flood wait.
-    sleeper.OnSleep(sleeper.sleeps() + 15, [&second] { second.stop_requested = true; });
-    std::wstring second_url;
+    sleeper.OnSleep(sleeper.sleeps() + 15, [this] { second.stop_requested = true; });
     EXPECT_EQ(second.PostTopic(kCjkSubject, kCjkBody, second_url), kStopped);
-    EXPECT_EQ(board.CountRequests("POST /posting.php"), 2u);
+    EXPECT_EQ(board->CountRequests("POST /posting.php"), 2u);
 }
 
 }  // namespace
