@@ -518,6 +518,12 @@ ResultCode ForumEngine::PostNewTopic(const std::wstring& subject, const std::wst
             Pause(steps.pause_after);
         }
 
+        // A topic page proves the post, whatever else it says; only an answer without the
+        // proof is read for a moderation notice or a flood refusal.
+        if (FindLink({steps.reply_pattern})) {
+            topicUrl = web.current_url;
+            return kOk;
+        }
         const std::wstring answer = BoardMessage();
         if (ContainsAnyPhrase(answer, words_.moderation_phrases)) {
             failure_text = answer;
