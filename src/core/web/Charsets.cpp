@@ -321,9 +321,10 @@ std::wstring DecodeEntities(std::wstring_view text) {
             continue;
         }
         if (text[i + 1] == L'#') {
-            size_t semicolon = text.find(L';', i + 2);
-            // At most 30 characters from the "#" up to the semicolon.
-            if (semicolon != std::wstring_view::npos && semicolon - (i + 1) <= 30) {
+            // At most 30 characters from the "#" up to the semicolon; looking no further
+            // keeps a text of many "&#" without semicolons linear.
+            size_t semicolon = text.substr(0, i + 32).find(L';', i + 2);
+            if (semicolon != std::wstring_view::npos) {
                 AppendNumericReference(out, std::wstring(text.substr(i + 2, semicolon - i - 2)));
                 i = semicolon + 1;
             } else {
@@ -335,6 +336,10 @@ std::wstring DecodeEntities(std::wstring_view text) {
         std::wstring_view rest = text.substr(i + 1);
         bool matched = false;
         for (const auto& entity : table) {
+            // The first letter rules out nearly every name before a whole comparison.
+            if (entity.name[0] != rest[0]) {
+                continue;
+            }
             std::wstring_view name(entity.name);
             if (rest.substr(0, name.size()) == name) {
                 out += entity.code;
