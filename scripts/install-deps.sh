@@ -10,6 +10,7 @@ packages=(
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
     xvfb xauth x11-utils
+    clang libclang-rt-dev
 )
 
 missing=()
