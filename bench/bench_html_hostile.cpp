@@ -56,6 +56,8 @@ std::string Page(int shape, size_t size) {
                               "<script>if (a < b && c > d) { w('<div>'); }" +
                               std::string(50'000, ' ') + "</script>",
                           size, html, "</body></html>");
+        case 5:  // section links never closed, each holding all the later ones
+            return Repeat("<a href=\"viewforum.php?f=1\">Section ", size, html, "</body></html>");
         default:  // links full of entities, 100,000 per megabyte
             return Repeat(
                 "<a href=\"t.php?a=1&amp;b=&#50;\">&euro;&copy;&#1071;&lt;&amp;&#x44;"
@@ -65,7 +67,8 @@ std::string Page(int shape, size_t size) {
 }
 
 const char* kShapes[] = {"real",       "unclosed",         "stray_end",
-                         "attributes", "comments_scripts", "entities"};
+                         "attributes", "comments_scripts", "unclosed_links",
+                         "entities"};
 
 void BM_LoadHostilePage(benchmark::State& state) {
     const int shape = static_cast<int>(state.range(0));
@@ -97,7 +100,7 @@ void BM_LoadHostilePage(benchmark::State& state) {
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_LoadHostilePage)
-    ->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 10}})
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {1, 10}})
     ->ArgNames({"shape", "MB"})
     ->Unit(benchmark::kMillisecond);
 

@@ -20,6 +20,19 @@ std::string LowerAscii(std::string_view text) {
     return out;
 }
 
+// htmlcxx's attribute parser, run on a tag's markup; the attributes are moved out rather
+// than copied, as an engine's walk over a page's links parses every link.
+class ParsedTag : public Node {
+public:
+    explicit ParsedTag(std::string_view markup) {
+        mText.assign(markup);
+        mIsHtmlTag = true;
+        mComment = false;
+        parseAttributes();
+    }
+    std::map<std::string, std::string> TakeAttributes() { return std::move(mAttributes); }
+};
+
 }  // namespace
 
 // Takes the tokens of htmlcxx's tokenizer and builds the flat tree. The open elements are
@@ -176,12 +189,7 @@ const std::string* HtmlTree::Attribute(int node, const std::string& name) const 
     }
     auto [it, added] = attributes_.try_emplace(node);
     if (added) {
-        Node parsed;
-        parsed.text(std::string(Source(node)));
-        parsed.isTag(true);
-        parsed.isComment(false);
-        parsed.parseAttributes();
-        it->second = parsed.attributes();
+        it->second = ParsedTag(Source(node)).TakeAttributes();
     }
     auto found = it->second.find(name);
     return found == it->second.end() ? nullptr : &found->second;
