@@ -116,7 +116,9 @@ void HtmlTree::Parse(std::string_view html) {
     html_.assign(html);
     nodes_.push_back(FlatNode{});
     Parser parser(*this);
-    parser.parse(html_);
+    // The tokenizer is a template in htmlcxx's header; instantiating it here lets the
+    // sanitizer and fuzzer builds see into it.
+    parser.parse(html_.data(), html_.data() + html_.size());
 
     // Nodes were written in document order, which the moves below do not change. A node
     // whose parent was flattened belongs to that parent's own parent, already final
