@@ -148,6 +148,7 @@ struct WebClient::Impl {
     CURL* easy = nullptr;
     bool transferring = false;
     std::atomic<bool> aborted{false};
+    TransferLimits limits;  // guarded by lock; applied as each request starts
 
     // Used by the worker thread only.
     char error_buffer[CURL_ERROR_SIZE] = {};
@@ -163,7 +164,7 @@ struct WebClient::Impl {
     bool Open();
     void Close();
     bool ApplyProxy(const ConnectionOptions& options);
-    void ApplyLimits(const TransferLimits& limits);
+    void ApplyLimits();
     bool Send(WebClient& client, const Request& request);
     CURLcode RunTransfer();
     long ResponseCode(CURLcode result);
@@ -201,7 +202,6 @@ WebClient::Impl::Impl(const std::wstring& userAgent) {
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    ApplyLimits(TransferLimits{});
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error_buffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
@@ -229,6 +229,7 @@ bool WebClient::Impl::Open() {
     if (aborted || easy == nullptr) {
         return false;
     }
+    ApplyLimits();
     transferring = true;
     return true;
 }
@@ -241,8 +242,8 @@ void WebClient::Impl::Close() {
     }
 }
 
-// Called with the lock held, or before the handle is shared.
-void WebClient::Impl::ApplyLimits(const TransferLimits& limits) {
+// Called with the lock held, as a request starts.
+void WebClient::Impl::ApplyLimits() {
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, limits.connect_seconds);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limits.total_milliseconds);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, limits.low_speed_bytes);
@@ -584,9 +585,7 @@ void WebClient::Abort() {
 
 void WebClient::SetTransferLimits(const TransferLimits& limits) {
     std::lock_guard<std::mutex> guard(impl_->lock);
-    if (impl_->easy != nullptr && !impl_->transferring) {
-        impl_->ApplyLimits(limits);
-    }
+    impl_->limits = limits;
 }
 
 bool ApplyConnectionOptions(const ConnectionOptions& options, WebClient& client) {
