@@ -28,7 +28,8 @@ void CompareWithHtmlcxx(const std::string& html) {
     for (auto it = dom.begin(); it != dom.end(); ++it, ++index) {
         indexes[it.node] = index;
         if (index >= flat.Size() || std::string_view(it->text()) != flat.Source(index) ||
-            it->isComment() != flat.IsComment(index)) {
+            it->isComment() != flat.IsComment(index) ||
+            (!it->isTag() && !it->isComment()) != flat.IsText(index)) {
             std::abort();
         }
         if (index > 0 && indexes.at(dom.parent(it).node) != flat.Parent(index)) {
