@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cwchar>
 #include <map>
@@ -238,12 +239,43 @@ std::wstring CharsetFromContentType(std::wstring_view value) {
     return std::wstring(rest.substr(start, end == std::wstring_view::npos ? end : end - start));
 }
 
+namespace {
+
+// Charsets whose bytes below 0x80 are ASCII, one byte a character: all of the table but
+// the multi-byte ones (whose bytes may pair up) and UTF-16. A code page the table does
+// not know is read as windows-1251, which is one of them.
+bool IsAsciiSuperset(uint32_t codePage) {
+    switch (codePage) {
+        case 932:
+        case 20932:
+        case 50220:
+        case 936:
+        case 54936:
+        case 950:
+        case 949:
+        case 1200:
+        case 1201:
+            return false;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
 std::wstring DecodeBytes(std::string_view bytes, uint32_t codePage) {
     if (bytes.empty()) {
         return {};
     }
     if (codePage == kCodePageUtf8) {
         return Utf8ToWide(bytes);
+    }
+    // Most of a page's texts and addresses are plain ASCII, which every single-byte
+    // charset of the table writes as ASCII; iconv is needed only for the other bytes.
+    if (IsAsciiSuperset(codePage) && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+        })) {
+        return std::wstring(bytes.begin(), bytes.end());
     }
     iconv_t cd = ThreadConverters().Get(codePage, true);
     if (cd == nullptr) {
