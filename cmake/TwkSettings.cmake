@@ -18,6 +18,15 @@ if(TWK_SANITIZE)
     add_link_options(${TWK_SANITIZE_FLAGS})
 endif()
 
+# Fuzzing instruments all of our code for libFuzzer's coverage; only the fuzz targets
+# link libFuzzer's main.
+if(TWK_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "TWK_FUZZ needs Clang (CXX=clang++)")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Third-party headers are included as system headers so that their warnings are not ours.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(HTMLCXX REQUIRED IMPORTED_TARGET htmlcxx)

@@ -11,6 +11,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
     xvfb xauth x11-utils
     dpkg-dev file gzip man-db desktop-file-utils appstream
+    clang libclang-rt-dev
 )
 
 missing=()

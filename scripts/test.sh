@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, then builds and runs every test three times: a plain build, an AddressSanitizer +
 # UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the core alone (no Qt),
-# which runs the tests that start threads and proves that the core does not need Qt.
+# which runs the tests that start threads and proves that the core does not need Qt; then
+# every fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,5 +32,8 @@ echo "== thread sanitizer, core without Qt"
 run_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DTWK_SANITIZE=thread -DTWK_GUI=OFF -DTWK_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
+
+echo "== fuzzing, each target 30 seconds"
+./scripts/fuzz.sh 30
 
 echo "== all tests passed"

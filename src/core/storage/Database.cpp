@@ -164,22 +164,31 @@ int SqlStatement::Step(bool continuing) {
     if (stmt_ == nullptr) {
         return -1;
     }
+    if (!continuing) {
+        rows_ = 0;
+    }
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         int rc = StepOnce(stmt_);
         if (rc == SQLITE_ROW) {
+            ++rows_;
             return 1;
         }
         if (rc == SQLITE_DONE) {
             sqlite3_reset(stmt_);
+            rows_ = 0;
             return 0;
         }
         if (!IsRetryableStep(rc)) {
             return -1;
         }
-        // A reading loop keeps its place: resetting would start again from the first row
-        // and hand the caller rows it already has.
-        if (!continuing) {
-            sqlite3_reset(stmt_);
+        // A statement that fails after handing out rows cannot go on where it was: SQLite
+        // halts it, and the next step starts again from the first row. It is reset here
+        // and counted, so that a reading loop drops what it has and reads the rows again
+        // from the one consistent read that follows.
+        sqlite3_reset(stmt_);
+        if (rows_ > 0) {
+            rows_ = 0;
+            ++restarts_;
         }
         WaitBeforeRetry(attempt);
     }

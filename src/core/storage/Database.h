@@ -60,9 +60,13 @@ public:
     explicit operator bool() const { return stmt_ != nullptr; }
 
     // 1: a row is available; 0: done (the statement is reset); -1: failure.
-    // continuing is true for every step after the first of a reading loop, so that a busy
-    // database met mid-way does not restart the rows from the beginning.
+    // continuing is false for the first step of a reading loop and true for the later
+    // ones. A busy or failing database met after some rows makes the statement start
+    // again from its first row (see Restarts).
     int Step(bool continuing);
+    // How many times the statement started again from its first row after handing out
+    // rows; a reading loop that sees it grow discards the rows it read before.
+    int Restarts() const { return restarts_; }
 
     // Binders take 1-based parameter indexes; they return false when SQLite refuses.
     bool BindInt(int index, int32_t value);
@@ -80,6 +84,8 @@ public:
 private:
     ConnectionHolder& connection_;
     sqlite3_stmt* stmt_ = nullptr;
+    int64_t rows_ = 0;  // rows handed out since the statement last started
+    int restarts_ = 0;
 };
 
 // " (column=id)", or " (column IS  NULL )" for id -1.

@@ -70,12 +70,24 @@ int SelectAll(const Table& table, const std::wstring& condition, List& list) {
     if (!statement) {
         return -1;
     }
+    // Rows are appended to what the caller already has; a restarted statement gives its
+    // rows again from the first, which replace the ones this read appended.
+    const auto first = static_cast<std::ptrdiff_t>(list.size());
+    int restarts = statement.Restarts();
     int result = statement.Step(false);
     while (result == 1) {
+        if (statement.Restarts() != restarts) {
+            restarts = statement.Restarts();
+            list.erase(list.begin() + first, list.end());
+        }
         typename List::value_type record;
         ReadRecord(statement, record);
         list.push_back(std::move(record));
         result = statement.Step(true);
+    }
+    // Started again and found no rows this time: the earlier ones are gone too.
+    if (statement.Restarts() != restarts && result == 0) {
+        list.erase(list.begin() + first, list.end());
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cwchar>
 #include <map>
@@ -238,12 +239,43 @@ std::wstring CharsetFromContentType(std::wstring_view value) {
     return std::wstring(rest.substr(start, end == std::wstring_view::npos ? end : end - start));
 }
 
+namespace {
+
+// Charsets whose bytes below 0x80 are ASCII, one byte a character: all of the table but
+// the multi-byte ones (whose bytes may pair up) and UTF-16. A code page the table does
+// not know is read as windows-1251, which is one of them.
+bool IsAsciiSuperset(uint32_t codePage) {
+    switch (codePage) {
+        case 932:
+        case 20932:
+        case 50220:
+        case 936:
+        case 54936:
+        case 950:
+        case 949:
+        case 1200:
+        case 1201:
+            return false;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
 std::wstring DecodeBytes(std::string_view bytes, uint32_t codePage) {
     if (bytes.empty()) {
         return {};
     }
     if (codePage == kCodePageUtf8) {
         return Utf8ToWide(bytes);
+    }
+    // Most of a page's texts and addresses are plain ASCII, which every single-byte
+    // charset of the table writes as ASCII; iconv is needed only for the other bytes.
+    if (IsAsciiSuperset(codePage) && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+        })) {
+        return std::wstring(bytes.begin(), bytes.end());
     }
     iconv_t cd = ThreadConverters().Get(codePage, true);
     if (cd == nullptr) {
@@ -321,9 +353,10 @@ std::wstring DecodeEntities(std::wstring_view text) {
             continue;
         }
         if (text[i + 1] == L'#') {
-            size_t semicolon = text.find(L';', i + 2);
-            // At most 30 characters from the "#" up to the semicolon.
-            if (semicolon != std::wstring_view::npos && semicolon - (i + 1) <= 30) {
+            // At most 30 characters from the "#" up to the semicolon; looking no further
+            // keeps a text of many "&#" without semicolons linear.
+            size_t semicolon = text.substr(0, i + 32).find(L';', i + 2);
+            if (semicolon != std::wstring_view::npos) {
                 AppendNumericReference(out, std::wstring(text.substr(i + 2, semicolon - i - 2)));
                 i = semicolon + 1;
             } else {
@@ -335,6 +368,10 @@ std::wstring DecodeEntities(std::wstring_view text) {
         std::wstring_view rest = text.substr(i + 1);
         bool matched = false;
         for (const auto& entity : table) {
+            // The first letter rules out nearly every name before a whole comparison.
+            if (entity.name[0] != rest[0]) {
+                continue;
+            }
             std::wstring_view name(entity.name);
             if (rest.substr(0, name.size()) == name) {
                 out += entity.code;

@@ -147,7 +147,10 @@ std::wstring HtmlDocument::LinkUrl() const {
 }
 
 std::wstring HtmlDocument::LinkText() const {
-    std::wstring text = ElementText(link_cursor);
+    // A link that is never closed holds every later link of the page; its text ends where
+    // the next link starts, as a browser shows it. That also keeps a walk over the links
+    // of such a page linear: each node is read for one link at most.
+    std::wstring text = TextUpTo(link_cursor, impl_->tree.TagId("a"));
     std::wstring out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -169,6 +172,10 @@ std::wstring HtmlDocument::LinkClass() const {
 }
 
 std::wstring HtmlDocument::ElementText(HtmlCursor element) const {
+    return TextUpTo(element, -1);
+}
+
+std::wstring HtmlDocument::TextUpTo(HtmlCursor element, int stopTag) const {
     const HtmlTree& tree = impl_->tree;
     if (element.AtEnd() || !tree.Contains(element.node)) {
         return {};
@@ -180,6 +187,8 @@ std::wstring HtmlDocument::ElementText(HtmlCursor element) const {
             text += DecodeText(tree.Source(i));
         } else if (br >= 0 && tree.Tag(i) == br) {
             text += L"\r\n";
+        } else if (stopTag >= 0 && tree.Tag(i) == stopTag) {
+            break;
         }
     }
     return text;

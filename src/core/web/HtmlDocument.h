@@ -75,6 +75,8 @@ private:
     uint32_t ChooseCodePage(const std::wstring& contentType) const;
     uint32_t DeclaredCodePage() const;
     std::wstring SelectValue(int select) const;
+    // ElementText up to the first descendant element of tag id stopTag (-1: none).
+    std::wstring TextUpTo(HtmlCursor element, int stopTag) const;
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -1,6 +1,6 @@
 #include "web/HtmlTree.h"
 
-#include <htmlcxx/html/ParserDom.h>
+#include <htmlcxx/html/ParserSax.h>
 
 #include <algorithm>
 #include <utility>
@@ -9,7 +9,6 @@ namespace twk {
 namespace {
 
 using htmlcxx::HTML::Node;
-using TreeNode = tree_node_<Node>;
 
 std::string LowerAscii(std::string_view text) {
     std::string out(text);
@@ -21,82 +20,115 @@ std::string LowerAscii(std::string_view text) {
     return out;
 }
 
-const std::string kEmpty;
+// htmlcxx's attribute parser, run on a tag's markup; the attributes are moved out rather
+// than copied, as an engine's walk over a page's links parses every link.
+class ParsedTag : public Node {
+public:
+    explicit ParsedTag(std::string_view markup) {
+        mText.assign(markup);
+        mIsHtmlTag = true;
+        mComment = false;
+        parseAttributes();
+    }
+    std::map<std::string, std::string> TakeAttributes() { return std::move(mAttributes); }
+};
 
 }  // namespace
 
-// Gives the flattening write access to the parser's tree, so that attributes can be
-// parsed in place on first use instead of copying every node.
-class HtmlTree::Parser : public htmlcxx::HTML::ParserDom {
+// Takes the tokens of htmlcxx's tokenizer and builds the flat tree. The open elements are
+// kept on a stack with a count per tag name, so that an end tag without an open element
+// of its name costs one look-up, and an end tag that closes elements above its own pops
+// each of them once.
+class HtmlTree::Parser : public htmlcxx::HTML::ParserSax {
 public:
-    tree<Node>& Tree() { return mHtmlTree; }
+    explicit Parser(HtmlTree& tree) : tree_(tree) {}
+
+protected:
+    void foundTag(Node node, bool isEnd) override {
+        const int id = TagIdOf(node.tagName());
+        if (!isEnd) {
+            const int index = Append(node, Kind::kTag, id);
+            tree_.elements_[id].push_back(index);
+            open_.push_back(index);
+            ++open_counts_[id];
+            return;
+        }
+        if (open_counts_[id] == 0) {
+            // As htmlcxx does: an end tag that closes nothing is kept as a comment.
+            Append(node, Kind::kComment, -1);
+            return;
+        }
+        for (;;) {
+            const int top = open_.back();
+            open_.pop_back();
+            const int top_id = tree_.nodes_[top].tag;
+            --open_counts_[top_id];
+            if (top_id == id) {
+                break;
+            }
+            tree_.nodes_[top].flattened = true;
+        }
+    }
+    void foundText(Node node) override { Append(node, Kind::kText, -1); }
+    void foundComment(Node node) override { Append(node, Kind::kComment, -1); }
+
+private:
+    int TagIdOf(const std::string& name) {
+        auto [it, added] =
+            tree_.tag_ids_.emplace(LowerAscii(name), static_cast<int>(tree_.elements_.size()));
+        if (added) {
+            tree_.elements_.emplace_back();
+            open_counts_.push_back(0);
+        }
+        return it->second;
+    }
+
+    int Append(const Node& node, Kind kind, int tag) {
+        FlatNode flat;
+        flat.offset = node.offset();
+        flat.length = static_cast<uint32_t>(node.text().size());
+        flat.parent = open_.empty() ? 0 : open_.back();
+        flat.tag = tag;
+        flat.kind = kind;
+        tree_.nodes_.push_back(flat);
+        return tree_.Size() - 1;
+    }
+
+    HtmlTree& tree_;
+    std::vector<int> open_;         // open elements, innermost last
+    std::vector<int> open_counts_;  // per tag id, how many of open_ have it
 };
 
 HtmlTree::HtmlTree() = default;
 HtmlTree::~HtmlTree() = default;
 
 void HtmlTree::Clear() {
+    html_.clear();
     nodes_.clear();
     tag_ids_.clear();
     elements_.clear();
     ancestors_.clear();
-    parser_.reset();
+    attributes_.clear();
 }
 
 void HtmlTree::Parse(std::string_view html) {
     Clear();
-    parser_ = std::make_unique<Parser>();
-    parser_->parseTree(std::string(html));
-    tree<Node>& dom = parser_->Tree();
-    TreeNode* top = dom.begin().node;
-    TreeNode* feet = dom.end().node;
-    if (top == nullptr || top == feet) {
-        nodes_.push_back(FlatNode{});
-        return;
-    }
+    html_.assign(html);
+    nodes_.push_back(FlatNode{});
+    Parser parser(*this);
+    // The tokenizer is a template in htmlcxx's header; instantiating it here lets the
+    // sanitizer and fuzzer builds see into it.
+    parser.parse(html_.data(), html_.data() + html_.size());
 
-    // Walked with an explicit stack: unclosed tags (<br>, <img>, <input> without an end
-    // tag) nest, and a long page can be thousands of levels deep.
-    std::vector<std::pair<TreeNode*, int>> pending;
-    auto push_children = [&pending](TreeNode* parent, int index) {
-        for (TreeNode* child = parent->last_child; child != nullptr; child = child->prev_sibling) {
-            pending.emplace_back(child, index);
+    // Nodes were written in document order, which the moves below do not change. A node
+    // whose parent was flattened belongs to that parent's own parent, already final
+    // because it comes earlier.
+    for (int i = 1; i < Size(); ++i) {
+        const int parent = nodes_[i].parent;
+        if (nodes_[parent].flattened) {
+            nodes_[i].parent = nodes_[parent].parent;
         }
-    };
-    nodes_.push_back(FlatNode{&top->data, -1, 0, -1, false, false});
-    // The parser keeps a single top node; anything beside it still belongs to the page.
-    std::vector<TreeNode*> beside;
-    for (TreeNode* sibling = top->next_sibling; sibling != nullptr && sibling != feet;
-         sibling = sibling->next_sibling) {
-        beside.push_back(sibling);
     }
-    for (auto it = beside.rbegin(); it != beside.rend(); ++it) {
-        pending.emplace_back(*it, 0);
-    }
-    push_children(top, 0);
-
-    while (!pending.empty()) {
-        auto [tree_node, parent] = pending.back();
-        pending.pop_back();
-        const int index = Size();
-        FlatNode flat;
-        flat.node = &tree_node->data;
-        flat.parent = parent;
-        flat.comment = tree_node->data.isComment();
-        if (tree_node->data.isTag() && !flat.comment && !tree_node->data.tagName().empty()) {
-            std::string name = LowerAscii(tree_node->data.tagName());
-            auto [it, added] =
-                tag_ids_.emplace(std::move(name), static_cast<int>(elements_.size()));
-            if (added) {
-                elements_.emplace_back();
-            }
-            flat.tag = it->second;
-            elements_[flat.tag].push_back(index);
-        }
-        nodes_.push_back(flat);
-        push_children(tree_node, index);
-    }
-
     // Pre-order: a node's descendants follow it directly, so subtree sizes add up from
     // the back.
     std::vector<int> sizes(nodes_.size(), 1);
@@ -106,27 +138,11 @@ void HtmlTree::Parse(std::string_view html) {
     for (int i = 0; i < Size(); ++i) {
         nodes_[i].end = i + sizes[i];
     }
-
-    // htmlcxx frees its tree recursively, one stack frame per level, so a deep page would
-    // overflow the stack when the document is replaced. The structure now lives in
-    // nodes_; moving every node up to one level (the nodes themselves stay where they
-    // are) makes freeing shallow.
-    for (TreeNode* node = top->first_child; node != nullptr; node = node->next_sibling) {
-        dom.flatten(tree<Node>::pre_order_iterator(node));
-    }
-    for (TreeNode* node = top->next_sibling; node != nullptr && node != feet;
-         node = node->next_sibling) {
-        dom.flatten(tree<Node>::pre_order_iterator(node));
-    }
 }
 
-bool HtmlTree::IsText(int node) const {
+std::string_view HtmlTree::Source(int node) const {
     const FlatNode& flat = nodes_[node];
-    return flat.node != nullptr && !flat.comment && !flat.node->isTag();
-}
-
-const std::string& HtmlTree::Source(int node) const {
-    return nodes_[node].node != nullptr ? nodes_[node].node->text() : kEmpty;
+    return std::string_view(html_).substr(flat.offset, flat.length);
 }
 
 int HtmlTree::TagId(std::string_view tag) const {
@@ -170,17 +186,15 @@ int HtmlTree::NearestAncestor(int node, std::string_view tag) const {
 }
 
 const std::string* HtmlTree::Attribute(int node, const std::string& name) const {
-    FlatNode& flat = nodes_[node];
-    if (flat.tag < 0) {
+    if (nodes_[node].tag < 0) {
         return nullptr;
     }
-    if (!flat.attributes_parsed) {
-        flat.node->parseAttributes();
-        flat.attributes_parsed = true;
+    auto [it, added] = attributes_.try_emplace(node);
+    if (added) {
+        it->second = ParsedTag(Source(node)).TakeAttributes();
     }
-    const auto& attributes = flat.node->attributes();
-    auto it = attributes.find(name);
-    return it == attributes.end() ? nullptr : &it->second;
+    auto found = it->second.find(name);
+    return found == it->second.end() ? nullptr : &found->second;
 }
 
 }  // namespace twk

@@ -15,9 +15,6 @@
 namespace twk {
 namespace {
 
-// A dead or stalled forum must not hold a worker for ever.
-constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kLowSpeedTimeSeconds = 60;
 // Forum pages are far smaller; the limit only keeps a broken server from exhausting memory.
 constexpr size_t kMaxBodyBytes = size_t{64} << 20;
 constexpr size_t kMaxErrorChars = 299;
@@ -26,6 +23,7 @@ constexpr size_t kMaxErrorChars = 299;
 constexpr int kPollMilliseconds = 1000;
 
 constexpr wchar_t kAbortedText[] = L"The request was aborted";
+constexpr wchar_t kTimedOutText[] = L"The forum did not answer in time";
 constexpr wchar_t kBodyTooLargeText[] = L"The response is larger than 64 MiB";
 constexpr wchar_t kNoProxyText[] = L"The proxy address or port is not set";
 constexpr wchar_t kBadModeText[] = L"The connection mode is not valid";
@@ -150,6 +148,7 @@ struct WebClient::Impl {
     CURL* easy = nullptr;
     bool transferring = false;
     std::atomic<bool> aborted{false};
+    TransferLimits limits;  // guarded by lock; applied as each request starts
 
     // Used by the worker thread only.
     char error_buffer[CURL_ERROR_SIZE] = {};
@@ -165,6 +164,7 @@ struct WebClient::Impl {
     bool Open();
     void Close();
     bool ApplyProxy(const ConnectionOptions& options);
+    void ApplyLimits();
     bool Send(WebClient& client, const Request& request);
     CURLcode RunTransfer();
     long ResponseCode(CURLcode result);
@@ -202,9 +202,6 @@ WebClient::Impl::Impl(const std::wstring& userAgent) {
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeSeconds);
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error_buffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
@@ -232,6 +229,7 @@ bool WebClient::Impl::Open() {
     if (aborted || easy == nullptr) {
         return false;
     }
+    ApplyLimits();
     transferring = true;
     return true;
 }
@@ -242,6 +240,14 @@ void WebClient::Impl::Close() {
     if (aborted) {
         Release();
     }
+}
+
+// Called with the lock held, as a request starts.
+void WebClient::Impl::ApplyLimits() {
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, limits.connect_seconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limits.total_milliseconds);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, limits.low_speed_bytes);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, limits.low_speed_seconds);
 }
 
 bool WebClient::Impl::ApplyProxy(const ConnectionOptions& options) {
@@ -374,6 +380,11 @@ std::wstring WebClient::Impl::TransportErrorText(CURLcode result) const {
     }
     if (transfer.body_too_large || result == CURLE_FILESIZE_EXCEEDED) {
         return kBodyTooLargeText;
+    }
+    // The connect time-out, the overall limit and the low-speed floor all end here; the
+    // user needs to know the forum was too slow, not which of libcurl's clocks ran out.
+    if (result == CURLE_OPERATION_TIMEDOUT) {
+        return kTimedOutText;
     }
     std::wstring text =
         Utf8ToWide(error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(result));
@@ -570,6 +581,11 @@ void WebClient::Abort() {
     } else {
         impl_->Release();
     }
+}
+
+void WebClient::SetTransferLimits(const TransferLimits& limits) {
+    std::lock_guard<std::mutex> guard(impl_->lock);
+    impl_->limits = limits;
 }
 
 bool ApplyConnectionOptions(const ConnectionOptions& options, WebClient& client) {

@@ -10,6 +10,17 @@ namespace twk {
 
 struct HtmlForm;
 
+// How long a request may take. A forum that stops answering, or answers a byte at a
+// time, must give its worker back: the whole request ends within total_milliseconds, and
+// a transfer that stays below low_speed_bytes per second for low_speed_seconds is given
+// up. Tests shorten them; the program keeps the defaults.
+struct TransferLimits {
+    long connect_seconds = 30;
+    long total_milliseconds = 120'000;
+    long low_speed_bytes = 100;
+    long low_speed_seconds = 30;
+};
+
 // The browser half of a forum engine: fetches pages by GET, sends forms by POST, follows
 // 301 and 302 itself and keeps the last response for the document model. Owned by one
 // engine and used by its worker thread only; Abort may come from any thread.
@@ -39,6 +50,8 @@ public:
     std::wstring ResponseHeader(const std::wstring& name) const;
     // Ends a transfer in progress and makes every later request fail at once.
     void Abort();
+    // Applies to the requests that start afterwards.
+    void SetTransferLimits(const TransferLimits& limits);
 
 private:
     friend bool ApplyConnectionOptions(const ConnectionOptions& options, WebClient& client);

@@ -10,6 +10,7 @@
 
 #include "storage/Database.h"
 #include "storage/Tables.h"
+#include "support/FailingVfs.h"
 #include "support/SqliteConnection.h"
 #include "support/TestDatabase.h"
 
@@ -172,9 +173,9 @@ TEST_F(RetryTest, OperationsWaitForALockHeldByAnotherConnection) {
     }
 }
 
-// A list read that meets a busy database after its first rows goes on from where it was:
-// the statement keeps its place, so no row is read twice and none is skipped. SQLite keeps
-// its read lock for the whole statement, so the busy results are injected.
+// A list read that meets a busy database after its first rows still gives each row once,
+// in order: no row is read twice and none is skipped. SQLite keeps its read lock for the
+// whole statement, so the busy results are injected.
 TEST_F(RetryTest, ListReadMeetingBusyMidwayContinuesWithoutRepeatingRows) {
     TestDatabase db;
     ForumList written;
@@ -200,6 +201,39 @@ TEST_F(RetryTest, ListReadMeetingBusyMidwayContinuesWithoutRepeatingRows) {
     for (size_t i = 0; i < read.size(); ++i) {
         EXPECT_EQ(read[i].forum_id, written[i].forum_id);
         EXPECT_EQ(read[i].title, written[i].title);
+    }
+}
+
+// The same with a real failure inside SQLite: the disk fails a page read after the first
+// rows, SQLite halts the statement, and the read that follows must not hand out the first
+// rows a second time. The rows are long enough to fill many pages, and the connection is
+// opened afresh so that the pages come from the file as the read goes on.
+TEST_F(RetryTest, ListReadMeetingAReadErrorMidwayGivesEachRowOnce) {
+    test::FailingVfs vfs;
+    TestDatabase db;
+    ForumList written;
+    for (int i = 0; i < 300; ++i) {
+        written.push_back(MakeForum(L"forum " + std::to_wstring(i) + std::wstring(400, L'x')));
+    }
+    ASSERT_EQ(SaveForums(written, false), 0);
+    ASSERT_TRUE(OpenConnection(db.path()));
+
+    int rows = 0;
+    SetStepFunction([&](sqlite3_stmt* statement) {
+        int rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW && ++rows == 20) {
+            vfs.FailRead(1);
+        }
+        return rc;
+    });
+    RecordWaits();
+    ForumList read;
+    EXPECT_EQ(ListForums(L"", read), 0);
+    EXPECT_EQ(vfs.failures(), 1);
+    EXPECT_EQ(waits_.size(), 1u);
+    ASSERT_EQ(read.size(), written.size());
+    for (size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].forum_id, written[i].forum_id) << i;
     }
 }
 

@@ -104,6 +104,20 @@ TEST(HtmlDocumentTest, ElementTextKeepsWhiteSpaceAndLinkTextJoinsLines) {
     EXPECT_EQ(doc.LinkClass(), L"forumlink big");
 }
 
+// An anchor that is never closed holds the rest of the page in the tree; as a link its
+// text is only what comes before the next link.
+TEST(HtmlDocumentTest, UnclosedLinkTextEndsWhereTheNextLinkStarts) {
+    HtmlDocument doc;
+    Load(doc, "<a name=top>Top <b>of</b> page<a href=f1>One</a> after<a href=f2>Two");
+    std::vector<std::wstring> texts;
+    for (int i = 0; doc.SelectLink(i); ++i) {
+        texts.push_back(doc.LinkText());
+    }
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"Top of page", L"One", L"Two"}));
+    ASSERT_TRUE(doc.SelectLink(0));
+    EXPECT_EQ(doc.ElementText(doc.link_cursor), L"Top of pageOne afterTwo");
+}
+
 TEST(HtmlDocumentTest, BaseCountsOnlyInsideHead) {
     struct Row {
         const char* page;
