@@ -288,12 +288,15 @@ std::wstring ForumEngine::CleanBoardText(const std::wstring& text) const {
     return ShortenText(clean, kMaxBoardMessage);
 }
 
-std::wstring ForumEngine::BoardMessage() {
+std::wstring ForumEngine::BoardMessage(bool titleWhenNoBox) {
     for (const MessageBox& box : words_.message_boxes) {
         std::wstring text = FindBoxText(box);
         if (!text.empty()) {
             return CleanBoardText(text);
         }
+    }
+    if (!titleWhenNoBox) {
+        return {};
     }
     // A title that names the board ("Board - Post a new topic") belongs to one of its own
     // pages and says nothing; one that does not (a host's suspension notice, a challenge
@@ -508,10 +511,20 @@ ResultCode ForumEngine::PostNewTopic(const std::wstring& subject, const std::wst
             return kStopped;
         }
         result = SubmitForm(form, false);
-        if (result == kConnectionError) {
+        // Boards that answer a refusal with an error status (SMF's 403 pages) still speak
+        // in their own message box; a gateway's or a server's error page does not, and
+        // then the answer is lost.
+        bool refused_by_board = false;
+        if (result == kConnectionError && web.status_code >= 400 && !web.body.empty()) {
+            const std::wstring lost = failure_text;
+            page.Load(web);
+            refused_by_board = !BoardMessage(false).empty();
+            failure_text = lost;
+        }
+        if (result == kConnectionError && !refused_by_board) {
             return FindTopicAfterLostAnswer(subject, known_topics, topicUrl);
         }
-        if (result != kOk) {
+        if (result != kOk && !refused_by_board) {
             return result;
         }
         if (steps.pause_after > 0) {
@@ -520,11 +533,16 @@ ResultCode ForumEngine::PostNewTopic(const std::wstring& subject, const std::wst
 
         // A topic page proves the post, whatever else it says; only an answer without the
         // proof is read for a moderation notice or a flood refusal.
-        if (FindLink({steps.reply_pattern})) {
+        if (!refused_by_board && FindLink({steps.reply_pattern})) {
             topicUrl = web.current_url;
             return kOk;
         }
         const std::wstring answer = BoardMessage();
+        if (refused_by_board && !ContainsAnyPhrase(answer, words_.moderation_phrases) &&
+            !ContainsAnyPhrase(answer, words_.flood_phrases)) {
+            failure_text = answer;
+            return kCheckResult;
+        }
         if (ContainsAnyPhrase(answer, words_.moderation_phrases)) {
             failure_text = answer;
             return kCheckResult;

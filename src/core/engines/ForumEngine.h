@@ -153,8 +153,9 @@ protected:
     void NoteSignIn(const std::wstring& boardTitle, const std::wstring& password);
     // The board's message on the current page (its message boxes, else the page title when
     // that is neither the board's nor the section's), as one line of at most
-    // kMaxBoardMessage characters. Empty when the page says nothing of its own.
-    std::wstring BoardMessage();
+    // kMaxBoardMessage characters. Empty when the page says nothing of its own; without
+    // titleWhenNoBox only the message boxes count.
+    std::wstring BoardMessage(bool titleWhenNoBox = true);
     // Sets failure_text to the board's message and returns code.
     ResultCode FailWithBoardMessage(ResultCode code);
 
