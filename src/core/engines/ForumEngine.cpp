@@ -319,6 +319,85 @@ bool ForumEngine::FillNewTopicForm(HtmlForm&, const std::wstring&, const std::ws
     return false;
 }
 
+bool ForumEngine::FillSignInForm(HtmlForm&, const std::wstring&, const std::wstring&) {
+    return false;
+}
+
+ResultCode ForumEngine::NotSignedIn(bool) {
+    return kInvalidLogin;
+}
+
+ResultCode ForumEngine::SignInWithForm(const SignInSteps& steps, const std::wstring& login,
+                                       const std::wstring& password, std::wstring& forumTitle) {
+    ResultCode result = OpenUrl(base_url, false);
+    if (result != kOk) {
+        return result;
+    }
+    std::wstring title;
+    if (page.Title(title)) {
+        forumTitle = steps.trim_title ? CollapseWhitespace(title) : title;
+    }
+    NoteSignIn(title, password);
+    // A session left over in the cookies would hide the form, or sign in someone else.
+    if (steps.sign_out_first && IsSignedIn(steps)) {
+        result = OpenUrl(page.LinkUrl(), true);
+        if (result != kOk) {
+            return result;
+        }
+    }
+
+    HtmlForm form;
+    auto fits = [&](HtmlForm& candidate) { return FillSignInForm(candidate, login, password); };
+    bool retried = false;
+    while (!FindForm(form, fits)) {
+        if (retried) {
+            return FailWithBoardMessage(kNotScript);
+        }
+        retried = true;
+        if (!steps.sign_out_first && IsSignedIn(steps)) {
+            result = OpenUrl(page.LinkUrl(), false);
+            if (result == kOk && steps.reopen_main_after_sign_out) {
+                result = OpenUrl(base_url, false);
+            }
+        } else if (!steps.sign_in_links.empty() && !IsSignedIn(steps) &&
+                   FindLink(steps.sign_in_links, steps.sign_in_links_excluded)) {
+            result = OpenUrl(page.LinkUrl(), false);
+        }
+        if (result != kOk) {
+            return result;
+        }
+    }
+
+    if (steps.pause_before_sending > 0 && Pause(steps.pause_before_sending)) {
+        return kStopped;
+    }
+    result = SubmitForm(form, false);
+    if (result != kOk) {
+        return result;
+    }
+    if (IsSignedIn(steps)) {
+        return kOk;
+    }
+    // The board's words are on its answer, not on the page that answer leads back to.
+    const std::wstring answer = BoardMessage();
+    std::wstring target;
+    const bool refresh = page.MetaRefreshUrl(target);
+    if (refresh) {
+        result = OpenUrl(target, false);
+        if (result != kOk) {
+            return result;
+        }
+        if (IsSignedIn(steps)) {
+            return kOk;
+        }
+    }
+    result = NotSignedIn(refresh);
+    if (result != kOk) {
+        failure_text = answer.empty() ? BoardMessage() : answer;
+    }
+    return result;
+}
+
 bool ForumEngine::FindNewTopicLink(const std::vector<std::wstring>& patterns) {
     const int section = ForumIdOfSection(section_url_);
     for (int i = 0; page.SelectLink(i); ++i) {

@@ -53,6 +53,25 @@ struct BoardWords {
     std::vector<std::wstring> moderation_phrases;
 };
 
+// What the sign-in of a script needs: the links that show a signed-in page (sign-out) and
+// that lead to the sign-in page, and how the board wants to be signed in to.
+struct SignInSteps {
+    std::vector<std::wstring> sign_out_links;
+    // Empty: the board shows its form on the main page (or after signing out) only.
+    std::vector<std::wstring> sign_in_links = {};
+    std::vector<std::wstring> sign_in_links_excluded = {};
+    // A main page that is signed in already is signed out before anything else (one META
+    // refresh followed); otherwise that happens only when no sign-in form is found.
+    bool sign_out_first = false;
+    // After such a sign-out the main page is opened again: the sign-out answer may carry
+    // no form.
+    bool reopen_main_after_sign_out = false;
+    // Boards that refuse a form sent too soon after the page that carried it.
+    int pause_before_sending = 0;
+    // The forum title is the page title without the white space around it.
+    bool trim_title = false;
+};
+
 // What the new-topic step of a script needs: the new-topic links, the proof of a posted
 // topic, the pauses around sending, and the result when the form is missing.
 struct NewTopicSteps {
@@ -138,6 +157,21 @@ protected:
     std::wstring BoardMessage();
     // Sets failure_text to the board's message and returns code.
     ResultCode FailWithBoardMessage(ResultCode code);
+
+    // The sign-in every script shares: the main page (its title reported), signing out where
+    // the steps say so, the form (FillSignInForm) on the page or behind the sign-in link,
+    // the pause, the sending, one META refresh, then the sign-out link proves it; without
+    // one, NotSignedIn decides, with the board's words as the failure text.
+    ResultCode SignInWithForm(const SignInSteps& steps, const std::wstring& login,
+                              const std::wstring& password, std::wstring& forumTitle);
+    // Finds the sign-in form on the current page and fills in the account. False when no
+    // form has the fields.
+    virtual bool FillSignInForm(HtmlForm& form, const std::wstring& login,
+                                const std::wstring& password);
+    // The result of a sign-in the board answered without a sign-out link; refreshFollowed
+    // tells whether the answer led on by a META refresh. 7 unless a script knows better.
+    virtual ResultCode NotSignedIn(bool refreshFollowed);
+    bool IsSignedIn(const SignInSteps& steps) { return FindLink(steps.sign_out_links); }
 
     // The new-topic step every script shares, run on the section page: the new-topic link
     // into that section, the form (FillNewTopicForm), the limits the form declares, the

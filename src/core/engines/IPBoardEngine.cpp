@@ -52,6 +52,15 @@ const BoardWords kWords = {
      L"require approval", L"requires approval"},
 };
 
+// A session left over in the cookies would hide the sign-in form: a signed-in main page is
+// signed out first.
+const SignInSteps kSignIn = {
+    kSignOutLinks,
+    kSignInLinks,
+    kSocialSignInLinks,
+    true,
+};
+
 const NewTopicSteps kNewTopic = {
     kNewTopicLinks, kReplyLink, 10, 0, kNotScript,
 };
@@ -62,43 +71,24 @@ IPBoardEngine::IPBoardEngine() : ForumEngine(kWords) {}
 
 ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                  std::wstring& forumTitle) {
-    ResultCode result = OpenUrl(base_url, false);
-    if (result != kOk) {
-        return result;
-    }
-    std::wstring title;
-    if (page.Title(title)) {
-        forumTitle = title;
-    }
-    NoteSignIn(title, password);
-    // A session left over in the cookies would hide the sign-in form; start afresh.
-    if (IsSignedIn()) {
-        result = OpenUrl(page.LinkUrl(), true);
-        if (result != kOk) {
-            return result;
-        }
-    }
+    return SignInWithForm(kSignIn, login, password, forumTitle);
+}
 
-    HtmlForm form;
-    bool retried = false;
-    while (!FindSignInForm(form, login, password)) {
-        if (retried) {
-            return FailWithBoardMessage(kNotScript);
-        }
-        retried = true;
-        if (FindSignInLink()) {
-            result = OpenUrl(page.LinkUrl(), false);
-            if (result != kOk) {
-                return result;
+bool IPBoardEngine::FillSignInForm(HtmlForm& form, const std::wstring& login,
+                                   const std::wstring& password) {
+    for (const auto& [loginName, passwordName] : kSignInFields) {
+        if (SetFieldValue(form.fields, loginName, login, true) &&
+            SetFieldValue(form.fields, passwordName, password, true)) {
+            // A form may carry a remember-me field twice (a yes and a no radio button);
+            // none of them may be sent.
+            for (const wchar_t* name : kRememberMeFields) {
+                while (RemoveField(form.fields, name)) {
+                }
             }
+            return true;
         }
     }
-
-    result = SubmitForm(form, true);
-    if (result != kOk) {
-        return result;
-    }
-    return IsSignedIn() ? kOk : FailWithBoardMessage(kInvalidLogin);
+    return false;
 }
 
 ResultCode IPBoardEngine::ReadSections(SectionList& sections) {
@@ -148,36 +138,6 @@ bool IPBoardEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject
     }
     PressButton(form.fields, button);
     return true;
-}
-
-bool IPBoardEngine::IsSignedIn() {
-    return FindLink(kSignOutLinks);
-}
-
-bool IPBoardEngine::FindSignInLink() {
-    if (IsSignedIn()) {
-        return false;
-    }
-    return FindLink(kSignInLinks, kSocialSignInLinks);
-}
-
-bool IPBoardEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
-                                   const std::wstring& password) {
-    return FindForm(form, [&](HtmlForm& candidate) {
-        for (const auto& [loginName, passwordName] : kSignInFields) {
-            if (SetFieldValue(candidate.fields, loginName, login, true) &&
-                SetFieldValue(candidate.fields, passwordName, password, true)) {
-                // A form may carry a remember-me field twice (a yes and a no radio
-                // button); none of them may be sent.
-                for (const wchar_t* name : kRememberMeFields) {
-                    while (RemoveField(candidate.fields, name)) {
-                    }
-                }
-                return true;
-            }
-        }
-        return false;
-    });
 }
 
 bool IPBoardEngine::FindNewTopicForm(HtmlForm& form, const std::wstring& subject) {

@@ -16,12 +16,11 @@ public:
                          std::wstring& topicUrl) override;
 
 private:
-    bool IsSignedIn();
-    bool FindSignInLink();
-    bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
     bool FindNewTopicForm(HtmlForm& form, const std::wstring& subject);
 
 protected:
+    bool FillSignInForm(HtmlForm& form, const std::wstring& login,
+                        const std::wstring& password) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
 };

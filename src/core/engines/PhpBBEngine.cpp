@@ -7,19 +7,6 @@ namespace twk {
 
 namespace {
 
-// Each purpose has one pattern for the "/ucp.php" pages of phpBB 3 and one for the
-// "/login.php" and "mode=newtopic" pages of phpBB 2; either is accepted anywhere.
-const std::vector<std::wstring>& SignOutPatterns() {
-    static const std::vector<std::wstring> patterns = {L"/ucp.php?mode=logout",
-                                                       L"/login.php?logout=true"};
-    return patterns;
-}
-
-const std::vector<std::wstring>& SignInPagePatterns() {
-    static const std::vector<std::wstring> patterns = {L"/ucp.php?mode=login", L"/login.php"};
-    return patterns;
-}
-
 const wchar_t* const kReplyPattern = L"/posting.php?mode=reply";
 
 // Where the board speaks: phpBB 3's message panel (prosilver message_body), the error line
@@ -45,10 +32,19 @@ const NewTopicSteps kNewTopic = {
     {L"/posting.php?mode=post", L"/posting.php?mode=newtopic"}, kReplyPattern, 10, 3, kNotScript,
 };
 
-// phpBB 3.1 and later refuse a form sent within the second in which the page carrying
-// it was made ("The submitted form was invalid"); the sign-in form is otherwise sent
-// at once.
-constexpr int kSignInDelaySeconds = 2;
+// Each purpose has one pattern for the "/ucp.php" pages of phpBB 3 and one for the
+// "/login.php" and "mode=newtopic" pages of phpBB 2; either is accepted anywhere. A main
+// page that is signed in and shows no form is signed out first, so that the account asked
+// for is the one that posts. phpBB 3.1 and later refuse a form sent within the second in
+// which the page carrying it was made ("The submitted form was invalid").
+const SignInSteps kSignIn = {
+    {L"/ucp.php?mode=logout", L"/login.php?logout=true"},
+    {L"/ucp.php?mode=login", L"/login.php"},
+    {},
+    false,
+    true,
+    2,
+};
 
 }  // namespace
 
@@ -56,72 +52,31 @@ PhpBBEngine::PhpBBEngine() : ForumEngine(kWords) {}
 
 ResultCode PhpBBEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                std::wstring& forumTitle) {
-    ResultCode result = OpenUrl(base_url, false);
-    if (result != kOk) {
-        return result;
-    }
-    std::wstring title;
-    if (page.Title(title)) {
-        forumTitle = title;
-    }
-    NoteSignIn(title, password);
+    return SignInWithForm(kSignIn, login, password, forumTitle);
+}
 
-    HtmlForm form;
-    bool retried = false;
-    while (!FindSignInForm(form, login, password)) {
-        if (retried) {
-            return FailWithBoardMessage(kNotScript);
-        }
-        retried = true;
-        // A page that is signed in and shows no form: sign out first, so that the
-        // account asked for is the one that posts.
-        if (IsSignedIn()) {
-            result = OpenUrl(page.LinkUrl(), false);
-            if (result != kOk) {
-                return result;
-            }
-            result = OpenUrl(base_url, false);
-            if (result != kOk) {
-                return result;
-            }
-        } else if (FindSignInLink()) {
-            result = OpenUrl(page.LinkUrl(), false);
-            if (result != kOk) {
-                return result;
-            }
-        }
+bool PhpBBEngine::FillSignInForm(HtmlForm& form, const std::wstring& login,
+                                 const std::wstring& password) {
+    if (!SetFieldValue(form.fields, L"username", login, false) ||
+        !SetFieldValue(form.fields, L"password", password, false)) {
+        return false;
     }
+    RemoveField(form.fields, L"autologin");
+    return true;
+}
 
-    if (Pause(kSignInDelaySeconds)) {
-        return kStopped;
+// A page that still asks for the account is a refused sign-in: phpBB 3 shows its sign-in
+// page again, phpBB 2 a message whose refresh leads back to it. An answer with neither a
+// form nor a refresh is taken as signed in (phpBB 3.1 and later answer with an empty
+// redirect whose cookies carry the new session).
+ResultCode PhpBBEngine::NotSignedIn(bool refreshFollowed) {
+    HtmlForm scratch;
+    if (FindForm(scratch, [&](HtmlForm& candidate) {
+            return FillSignInForm(candidate, std::wstring(), std::wstring());
+        })) {
+        return kInvalidLogin;
     }
-    // phpBB 3.1 and later answer with an empty redirect whose cookies carry the new
-    // session; the client keeps them and follows it.
-    result = SubmitForm(form, false);
-    if (result != kOk) {
-        return result;
-    }
-    if (IsSignedIn()) {
-        return kOk;
-    }
-    // A page that still asks for the account is a refused sign-in: phpBB 3 shows its
-    // sign-in page again, phpBB 2 a message whose refresh leads back to it.
-    std::wstring target;
-    if (page.MetaRefreshUrl(target)) {
-        // The board's words are on the message page, not on the page it leads back to.
-        const std::wstring answer = BoardMessage();
-        result = OpenUrl(target, false);
-        if (result != kOk) {
-            return result;
-        }
-        if (IsSignedIn()) {
-            return kOk;
-        }
-        result = HasSignInForm() ? kInvalidLogin : kNotScript;
-        failure_text = answer.empty() ? BoardMessage() : answer;
-        return result;
-    }
-    return HasSignInForm() ? FailWithBoardMessage(kInvalidLogin) : kOk;
+    return refreshFollowed ? kNotScript : kOk;
 }
 
 ResultCode PhpBBEngine::ReadSections(SectionList& sections) {
@@ -159,31 +114,6 @@ bool PhpBBEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
     }
     PressButton(form.fields, button);
     return true;
-}
-
-bool PhpBBEngine::IsSignedIn() {
-    return FindLink(SignOutPatterns());
-}
-
-bool PhpBBEngine::FindSignInLink() {
-    return FindLink(SignInPagePatterns());
-}
-
-bool PhpBBEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
-                                 const std::wstring& password) {
-    return FindForm(form, [&](HtmlForm& candidate) {
-        if (!SetFieldValue(candidate.fields, L"username", login, false) ||
-            !SetFieldValue(candidate.fields, L"password", password, false)) {
-            return false;
-        }
-        RemoveField(candidate.fields, L"autologin");
-        return true;
-    });
-}
-
-bool PhpBBEngine::HasSignInForm() {
-    HtmlForm scratch;
-    return FindSignInForm(scratch, std::wstring(), std::wstring());
 }
 
 }  // namespace twk

@@ -15,14 +15,10 @@ public:
     ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
                          std::wstring& topicUrl) override;
 
-private:
-    bool IsSignedIn();
-    bool FindSignInLink();
-    bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
-    // True when the page still asks for an account: a refused sign-in.
-    bool HasSignInForm();
-
 protected:
+    bool FillSignInForm(HtmlForm& form, const std::wstring& login,
+                        const std::wstring& password) override;
+    ResultCode NotSignedIn(bool refreshFollowed) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
 };

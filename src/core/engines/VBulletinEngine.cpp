@@ -33,6 +33,14 @@ const BoardWords kWords = {
      L"проверки модератором"},
 };
 
+// A board that still knows us from an earlier visit shows no sign-in form; signing out once
+// brings the guest page (vBulletin's "cookies cleared" page) that carries it. The answer to
+// the form is the "Thank you for logging in" page, without a navigation bar; the page it
+// refreshes to shows whether the board took the account. There is no separate sign-in page.
+const SignInSteps kSignIn = {
+    {kSignOutPattern}, {}, {}, false, false, 0, true,
+};
+
 const NewTopicSteps kNewTopic = {
     {kNewTopicPattern}, kReplyPattern, 15, 3, kNoMessageForm,
 };
@@ -61,55 +69,18 @@ VBulletinEngine::VBulletinEngine() : ForumEngine(kWords) {}
 
 ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                    std::wstring& forumTitle) {
-    ResultCode result = OpenUrl(base_url, false);
-    if (result != kOk) {
-        return result;
-    }
-    std::wstring title;
-    if (page.Title(title)) {
-        forumTitle = Trimmed(title);
-    }
-    NoteSignIn(title, password);
+    return SignInWithForm(kSignIn, login, password, forumTitle);
+}
 
-    // A board that still knows us from an earlier visit shows no sign-in form; signing out
-    // once brings the guest page (vBulletin's "cookies cleared" page) that carries it.
-    HtmlForm form;
-    bool retried = false;
-    while (!FindSignInForm(form, login, password)) {
-        if (retried) {
-            return FailWithBoardMessage(kNotScript);
-        }
-        retried = true;
-        if (IsSignedIn()) {
-            result = OpenUrl(page.LinkUrl(), false);
-            if (result != kOk) {
-                return result;
-            }
-        }
+bool VBulletinEngine::FillSignInForm(HtmlForm& form, const std::wstring& login,
+                                     const std::wstring& password) {
+    if (!SetFieldValue(form.fields, L"vb_login_username", login, false) ||
+        !SetFieldValue(form.fields, L"vb_login_password", password, false)) {
+        return false;
     }
-
-    result = SubmitForm(form, false);
-    if (result != kOk) {
-        return result;
-    }
-    // vBulletin answers with its "Thank you for logging in" page, which has no navigation
-    // bar; the page it refreshes to shows whether the board took the account.
-    std::wstring target;
-    std::wstring answer = BoardMessage();
-    if (page.MetaRefreshUrl(target)) {
-        result = OpenUrl(target, false);
-        if (result != kOk) {
-            return result;
-        }
-        if (answer.empty()) {
-            answer = BoardMessage();
-        }
-    }
-    if (IsSignedIn()) {
-        return kOk;
-    }
-    failure_text = answer;
-    return kInvalidLogin;
+    // The two md5 fields stay empty: the board then checks the plain password.
+    RemoveField(form.fields, L"cookieuser");
+    return true;
 }
 
 ResultCode VBulletinEngine::ReadSections(SectionList& sections) {
@@ -196,23 +167,6 @@ bool VBulletinEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subje
     // breaks; the message is BBCode, so ask for the plain editor's reading.
     SetFieldValue(form.fields, L"wysiwyg", L"0", false);
     return true;
-}
-
-bool VBulletinEngine::IsSignedIn() {
-    return FindLink({kSignOutPattern});
-}
-
-bool VBulletinEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
-                                     const std::wstring& password) {
-    return FindForm(form, [&](HtmlForm& candidate) {
-        if (!SetFieldValue(candidate.fields, L"vb_login_username", login, false) ||
-            !SetFieldValue(candidate.fields, L"vb_login_password", password, false)) {
-            return false;
-        }
-        // The two md5 fields stay empty: the board then checks the plain password.
-        RemoveField(candidate.fields, L"cookieuser");
-        return true;
-    });
 }
 
 bool VBulletinEngine::IsSectionCandidate(std::wstring& url) const {

@@ -16,12 +16,12 @@ public:
                          std::wstring& topicUrl) override;
 
 private:
-    bool IsSignedIn();
-    bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
     // The absolute URL of the link under the link cursor, and whether it may name a section.
     bool IsSectionCandidate(std::wstring& url) const;
 
 protected:
+    bool FillSignInForm(HtmlForm& form, const std::wstring& login,
+                        const std::wstring& password) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
 };
