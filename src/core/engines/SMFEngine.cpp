@@ -33,6 +33,14 @@ const BoardWords kWords = {
     {L"awaiting approval by a moderator", L"approved by a moderator"},
 };
 
+// The board index has no sign-in form, only the link to the sign-in page; a board that
+// still knows us shows the sign-out link instead. Signing out leads back to the index. SMF
+// does not look at the age of its sign-in form, so it is sent at once; a right password is
+// answered with two empty redirects, the first carrying the new session.
+const SignInSteps kSignIn = {
+    {kSignOutPattern}, {kSignInPagePattern}, {kSignInSendPattern}, true, false, 0, true,
+};
+
 // "New poll" leads to the same form with ";poll" added; it comes after "New Topic".
 const NewTopicSteps kNewTopic = {
     {L"action=post;board="}, kReplyPattern, 10, 3, kNoMessageForm,
@@ -58,52 +66,14 @@ SMFEngine::SMFEngine() : ForumEngine(kWords) {}
 
 ResultCode SMFEngine::SignIn(const std::wstring& login, const std::wstring& password,
                              std::wstring& forumTitle) {
-    ResultCode result = OpenUrl(base_url, false);
-    if (result != kOk) {
-        return result;
-    }
-    std::wstring title;
-    if (page.Title(title)) {
-        forumTitle = CollapseWhitespace(title);
-    }
-    NoteSignIn(title, password);
-
-    // The board index carries no sign-in form, only the link to the sign-in page; a board
-    // that still knows us shows the sign-out link instead, and signing out leads back to
-    // the index with the link.
-    HtmlForm form;
-    for (int step = 0; !FindSignInForm(form, login, password); ++step) {
-        if (step == 3) {
-            return FailWithBoardMessage(kNotScript);
-        }
-        if (IsSignedIn()) {
-            result = OpenUrl(page.LinkUrl(), false);
-        } else if (FindLink({kSignInPagePattern}, {kSignInSendPattern})) {
-            result = OpenUrl(page.LinkUrl(), false);
-        } else {
-            return FailWithBoardMessage(kNotScript);
-        }
-        if (result != kOk) {
-            return result;
-        }
-    }
-
-    // SMF does not look at the age of its sign-in form, so it is sent at once. A right
-    // password is answered with two empty redirects, the first carrying the new session.
-    result = SubmitForm(form, false);
-    if (result == kConnectionError && LoadErrorPage()) {
-        // A refused session field or token: the board's words say which.
+    const ResultCode result = SignInWithForm(kSignIn, login, password, forumTitle);
+    // SMF refuses a session field or sign-in token it no longer knows with a 403 page; its
+    // words say which, where the status line would only say "Forbidden".
+    if (result == kConnectionError &&
+        web.current_url.find(kSignInSendPattern) != std::wstring::npos && LoadErrorPage()) {
         return FailWithBoardMessage(kInvalidLogin);
     }
-    if (result != kOk) {
-        return result;
-    }
-    if (IsSignedIn()) {
-        return kOk;
-    }
-    HtmlForm again;
-    return FailWithBoardMessage(FindSignInForm(again, login, password) ? kInvalidLogin
-                                                                       : kNotScript);
+    return result;
 }
 
 ResultCode SMFEngine::ReadSections(SectionList& sections) {
@@ -160,18 +130,12 @@ bool SMFEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
     return true;
 }
 
-bool SMFEngine::IsSignedIn() {
-    return FindLink({kSignOutPattern});
-}
-
-bool SMFEngine::FindSignInForm(HtmlForm& form, const std::wstring& login,
+bool SMFEngine::FillSignInForm(HtmlForm& form, const std::wstring& login,
                                const std::wstring& password) {
     // Every hidden field goes back as the form has it: the session field and the sign-in
     // token both have random names.
-    return FindForm(form, [&](HtmlForm& candidate) {
-        return SetFieldValue(candidate.fields, L"user", login, false) &&
-               SetFieldValue(candidate.fields, L"passwrd", password, false);
-    });
+    return SetFieldValue(form.fields, L"user", login, false) &&
+           SetFieldValue(form.fields, L"passwrd", password, false);
 }
 
 bool SMFEngine::LoadErrorPage() {

@@ -17,12 +17,12 @@ public:
                          std::wstring& topicUrl) override;
 
 protected:
+    bool FillSignInForm(HtmlForm& form, const std::wstring& login,
+                        const std::wstring& password) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
 
 private:
-    bool IsSignedIn();
-    bool FindSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
     // The page of an answer the client counts as failed: SMF's error pages come with 403.
     bool LoadErrorPage();
 };
