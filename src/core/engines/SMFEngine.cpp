@@ -38,7 +38,12 @@ const BoardWords kWords = {
 // does not look at the age of its sign-in form, so it is sent at once; a right password is
 // answered with two empty redirects, the first carrying the new session.
 const SignInSteps kSignIn = {
-    {kSignOutPattern}, {kSignInPagePattern}, {kSignInSendPattern}, true, false, 0, true,
+    .sign_out_links = {kSignOutPattern},
+    .sign_in_links = {kSignInPagePattern},
+    .sign_in_links_excluded = {kSignInSendPattern},
+    .sign_out_first = true,
+    .pause_before_sending = 0,
+    .trim_title = true,
 };
 
 // "New poll" leads to the same form with ";poll" added; it comes after "New Topic".
@@ -46,8 +51,9 @@ const NewTopicSteps kNewTopic = {
     {L"action=post;board="}, kReplyPattern, 10, 3, kNoMessageForm,
 };
 
-// A topic address as SMF writes it in its own links: the answer to a post leads to
-// "topic=T.new#new", the first unread message of a topic that is no longer new.
+// The answer to a post leads to "topic=T.new#new", the first message the visitor has not
+// read, which stops being the new topic once it is read; the topic's own address, as its
+// links and its canonical link give it, is "topic=T.0".
 std::wstring TopicAddress(const std::wstring& url) {
     const size_t at = url.find(L"topic=");
     if (at == std::wstring::npos) {
