@@ -28,12 +28,15 @@ BoardInfo BoardOf(int board) {
             return {L"Тестирование", L"Доска для тестирования (UTF-8)."};
         case FakeSMF::kReadOnlyBoard:
             return {L"Archive", L"Old news, closed for new topics."};
+        case FakeSMF::kChildBoard:
+            return {L"Релизы", L"A child board of Announcements."};
         default:
             return {nullptr, nullptr};
     }
 }
 
-constexpr int kBoardCount = 4;
+// The rows of the board index; the child board is listed in its parent's row.
+constexpr int kIndexRows = 4;
 // SMF keeps at most this many characters of a subject; the form lets a browser type 80.
 constexpr size_t kStoredSubjectLength = 100;
 
@@ -318,7 +321,7 @@ void FakeSMF::Post(const httplib::Request& request, httplib::Response& response)
 void FakeSMF::BoardIndex(httplib::Response& response, const Visit& visit) {
     const std::vector<FakeTopic> topics = Topics();
     std::wstring rows;
-    for (int board = 1; board <= kBoardCount; ++board) {
+    for (int board = 1; board <= kIndexRows; ++board) {
         std::wstring last_post;
         for (const FakeTopic& topic : topics) {
             if (topic.section == std::to_string(board)) {
@@ -333,8 +336,11 @@ void FakeSMF::BoardIndex(httplib::Response& response, const Visit& visit) {
                         {L"NAME", BoardOf(board).name},
                         {L"DESCRIPTION", BoardOf(board).description},
                         {L"LAST_POST", last_post},
+                        {L"CHILD_ID", std::to_wstring(kChildBoard)},
+                        {L"CHILD_NAME", BoardOf(kChildBoard).name},
                         {L"Q", LinkPrefix(visit)}},
-                       {});
+                       board == kAnnouncementsBoard ? std::set<std::wstring>{L"CHILDREN"}
+                                                    : std::set<std::wstring>{});
     }
     SendBoardPage(response, visit, "boardindex", std::wstring(kBoardName) + L" - Index",
                   {{L"BOARDS", rows}}, {});

@@ -20,8 +20,8 @@ class FakeSleeper;
 // each session a hidden field of a random name that every form carries, a one-time token
 // of another random name in the sign-in form and a one-time seqnum in the posting form,
 // and a new PHPSESSID on sign-in. A refused session or token is a 403 error page, as are
-// the flood limit and a posting form sent twice. Boards: 1 to 3 open for new topics, 4
-// read-only.
+// the flood limit and a posting form sent twice. Boards: 1 to 3 and 5 (a child board of 2)
+// open for new topics, 4 read-only.
 class FakeSMF : public FakeForum {
 public:
     struct Options {
@@ -46,6 +46,8 @@ public:
     static constexpr int kAnnouncementsBoard = 2;
     static constexpr int kCyrillicBoard = 3;
     static constexpr int kReadOnlyBoard = 4;
+    // A child board of Announcements.
+    static constexpr int kChildBoard = 5;
 
     static const wchar_t* const kLogin;
     static const wchar_t* const kPassword;

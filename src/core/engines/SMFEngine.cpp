@@ -51,6 +51,11 @@ const NewTopicSteps kNewTopic = {
     {L"action=post;board="}, kReplyPattern, 10, 3, kNoMessageForm,
 };
 
+bool HasClass(const std::wstring& classes, const std::wstring& name) {
+    return (L" " + CollapseWhitespace(classes) + L" ").find(L" " + name + L" ") !=
+           std::wstring::npos;
+}
+
 // The answer to a post leads to "topic=T.new#new", the first message the visitor has not
 // read, which stops being the new topic once it is read; the topic's own address, as its
 // links and its canonical link give it, is "topic=T.0".
@@ -87,14 +92,16 @@ ResultCode SMFEngine::ReadSections(SectionList& sections) {
     if (result != kOk) {
         return result;
     }
-    // Board names are the links of class "subject" in the board index; the same page
-    // links each board again for its unread posts ("action=unread;board=N.0").
+    // Board names are the links of class "subject" in the board index, child boards the
+    // links in a board's "children" list; the same page links each board again for its
+    // unread posts ("action=unread;board=N.0").
     for (int i = 0; page.SelectLink(i); ++i) {
         const std::wstring url = page.LinkUrl();
-        const std::wstring link_class = L" " + page.LinkClass() + L" ";
-        if (link_class.find(L" subject ") != std::wstring::npos &&
-            url.find(kSectionPattern) != std::wstring::npos &&
-            url.find(L"action=") == std::wstring::npos) {
+        if (url.find(kSectionPattern) == std::wstring::npos ||
+            url.find(L"action=") != std::wstring::npos) {
+            continue;
+        }
+        if (HasClass(page.LinkClass(), L"subject") || InChildBoardList()) {
             AddSection(sections, url, CollapseWhitespace(page.LinkText()));
         }
     }
@@ -142,6 +149,16 @@ bool SMFEngine::FillSignInForm(HtmlForm& form, const std::wstring& login,
     // token both have random names.
     return SetFieldValue(form.fields, L"user", login, false) &&
            SetFieldValue(form.fields, L"passwrd", password, false);
+}
+
+bool SMFEngine::InChildBoardList() {
+    page.element_cursor = page.link_cursor;
+    while (page.SelectAncestor("div")) {
+        if (HasClass(page.ElementAttribute(page.element_cursor, "class"), L"children")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool SMFEngine::LoadErrorPage() {

@@ -23,6 +23,8 @@ protected:
                           const std::wstring& body) override;
 
 private:
+    // True when the link under the cursor stands in a board's list of child boards.
+    bool InChildBoardList();
     // The page of an answer the client counts as failed: SMF's error pages come with 403.
     bool LoadErrorPage();
 };

@@ -73,7 +73,8 @@ TEST_F(SMFEngineTest, ScanListsTheBoardsWithTitlesAndAddresses) {
 
     ASSERT_EQ(engine.ReadSections(sections), kOk);
 
-    // Not the "unread posts" links of each board, not the category.
+    // Not the "unread posts" links of each board, not the category; the child board after
+    // its parent.
     std::vector<std::wstring> keys;
     std::vector<std::wstring> titles;
     for (const SectionRecord& section : sections) {
@@ -81,9 +82,10 @@ TEST_F(SMFEngineTest, ScanListsTheBoardsWithTitlesAndAddresses) {
         keys.push_back(section.key);
         titles.push_back(section.title);
     }
-    EXPECT_THAT(keys, ElementsAre(board.BoardUrl(1), board.BoardUrl(2), board.BoardUrl(3),
-                                  board.BoardUrl(4)));
-    EXPECT_THAT(titles, ElementsAre(L"General", L"Announcements", L"Тестирование", L"Archive"));
+    EXPECT_THAT(keys, ElementsAre(board.BoardUrl(1), board.BoardUrl(2), board.BoardUrl(5),
+                                  board.BoardUrl(3), board.BoardUrl(4)));
+    EXPECT_THAT(titles,
+                ElementsAre(L"General", L"Announcements", L"Релизы", L"Тестирование", L"Archive"));
     EXPECT_EQ(forum_title, L"Lab Board - Index");
     EXPECT_THAT(board.Problems(), IsEmpty());
 }
@@ -129,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MessageCase{"Cyrillic", FakeSMF::kCyrillicBoard, L"Проверка связи",
                     L"Привет, форум!\r\n[b]Жирный[/b] & 100% «кавычки» + знаки = ок; a=b&c"},
-        MessageCase{"AccentedAndCjk", FakeSMF::kGeneralBoard, L"Café déjà vu — 新しい話題",
+        MessageCase{"AccentedAndCjkInAChildBoard", FakeSMF::kChildBoard,
+                    L"Café déjà vu — 新しい話題",
                     L"你好，世界！\r\n[url=http://example.org/?a=1;b=2]ссылка[/url] "
                     L"[i]Ça marche[/i] [quote]\"x\" < y[/quote]"},
         // The longest subject the form lets a browser type.
