@@ -471,6 +471,7 @@ void FakeSMF::PostingPage(httplib::Response& response, Visit& visit, int board,
                   {{L"ID", std::to_wstring(board)},
                    {L"ERROR", EscapeHtml(error)},
                    {L"SUBJECT", EscapeHtml(subject)},
+                   {L"SUBJECT_LIMIT", options_.subject_maxlength ? L"maxlength=\"80\"" : L""},
                    {L"MESSAGE", EscapeHtml(message)},
                    {L"SEQNUM", Widen(seqnum)}},
                   flags);

@@ -40,6 +40,9 @@ public:
         bool stale_post_session = false;
         // The posting form was already sent once (a seqnum SMF no longer knows).
         bool stale_seqnum = false;
+        // The subject field says maxlength="80", as in SMF's default theme; other themes
+        // may leave it out.
+        bool subject_maxlength = true;
     };
 
     static constexpr int kGeneralBoard = 1;

@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "engines/BoardText.h"
+#include "text/StringTable.h"
 
 namespace twk {
 
@@ -55,6 +56,10 @@ bool HasClass(const std::wstring& classes, const std::wstring& name) {
     return (L" " + CollapseWhitespace(classes) + L" ").find(L" " + name + L" ") !=
            std::wstring::npos;
 }
+
+// SMF keeps the first 100 characters of a subject and drops the rest without a word, also
+// where a theme's form sets no maxlength.
+constexpr size_t kMaxSubjectLength = 100;
 
 // The answer to a post leads to "topic=T.new#new", the first message the visitor has not
 // read, which stops being the new topic once it is read; the topic's own address, as its
@@ -110,6 +115,12 @@ ResultCode SMFEngine::ReadSections(SectionList& sections) {
 
 ResultCode SMFEngine::PostTopic(const std::wstring& subject, const std::wstring& body,
                                 std::wstring& topicUrl) {
+    if (subject.size() > kMaxSubjectLength) {
+        topicUrl.clear();
+        failure_text = FormatText(LoadText(kIdsSubjectTooLong), static_cast<int>(subject.size()),
+                                  static_cast<int>(kMaxSubjectLength));
+        return kNoMessageForm;
+    }
     const ResultCode result = PostNewTopic(subject, body, topicUrl, kNewTopic);
     if (result == kOk) {
         topicUrl = TopicAddress(topicUrl);

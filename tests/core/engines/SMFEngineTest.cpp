@@ -252,8 +252,14 @@ Options StalePostSession() {
     return options;
 }
 
-std::wstring TooLongSubjectText() {
-    return FormatText(LoadText(kIdsSubjectTooLong), 81, 80);
+Options NoSubjectMaxlength() {
+    Options options;
+    options.subject_maxlength = false;
+    return options;
+}
+
+std::wstring TooLongSubjectText(int length, int limit) {
+    return FormatText(LoadText(kIdsSubjectTooLong), length, limit);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -269,7 +275,10 @@ INSTANTIATE_TEST_SUITE_P(
                  L"Your session timed out while posting. Please try to re-submit your message.", 0},
         // SMF would cut it without a word; the form's own limit refuses it before sending.
         PostCase{"SubjectLongerThanTheForm", Plain, FakeSMF::kGeneralBoard, std::wstring(81, L'я'),
-                 kNoMessageForm, TooLongSubjectText(), 0}),
+                 kNoMessageForm, TooLongSubjectText(81, 80), 0},
+        // A theme without the form's limit: SMF would still keep only 100 characters.
+        PostCase{"SubjectLongerThanSMFKeeps", NoSubjectMaxlength, FakeSMF::kGeneralBoard,
+                 std::wstring(101, L'я'), kNoMessageForm, TooLongSubjectText(101, 100), 0}),
     CaseName<PostCase>);
 
 }  // namespace
