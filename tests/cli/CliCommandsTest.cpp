@@ -79,9 +79,9 @@ TEST_F(CliCommandsTest, BadInputIsExplained) {
          64,
          "option --message needs a value"},
         {{"submit", "Main", "5"}, 64, "unexpected argument 'Main'"},
-        {{"scan", "--script", "SMF", "--url", "http://x/", "--user", "u"},
+        {{"scan", "--script", "NoSuchScript", "--url", "http://x/", "--user", "u"},
          64,
-         "unknown script 'SMF'"},
+         "unknown script 'NoSuchScript'"},
         {{"scan", "--script", "phpBB", "--url", "http://x/", "--user", "u", "--password", "p"},
          64,
          "unknown option --password"},
@@ -134,7 +134,7 @@ TEST_F(CliCommandsTest, ResultsListTheForumsAsTheSubmitPageShowsThem) {
 
 TEST_F(CliCommandsTest, SubmitRunsEveryForumWithoutResultAndStoresTheResults) {
     test::ForumSpec kind;
-    kind.engine = L"SMF";
+    kind.engine = L"NoSuchScript";
     ForumList forums = AddForums(profile_, 3, kind);
     SetOptionInt(OptThreadCount, 2, profile_);
     ASSERT_EQ(InsertSubmit({-1, forums[1].forum_id, message_.message_id, 1, kOk, L"t", L""}), 0);
@@ -143,8 +143,10 @@ TEST_F(CliCommandsTest, SubmitRunsEveryForumWithoutResultAndStoresTheResults) {
     TwkResult run = RunTwk(
         {"submit", "--db", Db(), "--profile", "Main", "--message", id, "--no-pauses"}, Dir());
     EXPECT_EQ(run.code, 1) << run.err;  // results that are not OK
-    EXPECT_NE(run.out.find("] Forum 1 / General: Not SMF script\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("] Forum 3 / General: Not SMF script\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("] Forum 1 / General: Not NoSuchScript script\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("] Forum 3 / General: Not NoSuchScript script\n"), std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("[3/3] "), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("Forum 2 /"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Done this run: 2 of 3 forums. In all 1 OK, 2 failed, 0 without a "

@@ -1,8 +1,10 @@
 // fake_board: serves one of the test fake forums on 127.0.0.1 until it is interrupted, so
 // that the desktop program and twk can be tried by hand without a real board.
 //
-//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4]
+//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4|SMF]
 //   [utf-8|windows-1251]
+//
+// SMF 2.1 boards speak UTF-8 only; SMF ignores the charset.
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include "support/FakeIPBoard.h"
 #include "support/FakePhpBB.h"
+#include "support/FakeSMF.h"
 #include "support/FakeVBulletin.h"
 #include "text/Unicode.h"
 
@@ -54,6 +57,12 @@ bool MakeBoard(const std::string& kind, uint32_t codePage, Board& board) {
         board.forum = std::move(fake);
         return true;
     }
+    if (kind == "SMF") {
+        auto fake = std::make_unique<FakeSMF>();
+        board = {nullptr, fake->MainUrl(), FakeSMF::kLogin, FakeSMF::kPassword, "SMF"};
+        board.forum = std::move(fake);
+        return true;
+    }
     return false;
 }
 
@@ -66,7 +75,7 @@ int main(int argc, char** argv) {
     Board board;
     if (!MakeBoard(kind, code_page, board)) {
         std::cerr << "Usage: fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|"
-                     "vBulletin4] [utf-8|windows-1251]\n";
+                     "vBulletin4|SMF] [utf-8|windows-1251]\n";
         return 64;
     }
     std::cout << "Script:   " << board.script << "\n"

@@ -5,6 +5,7 @@
 #include "engines/BoardText.h"
 #include "engines/IPBoardEngine.h"
 #include "engines/PhpBBEngine.h"
+#include "engines/SMFEngine.h"
 #include "engines/VBulletinEngine.h"
 #include "text/StringTable.h"
 
@@ -576,6 +577,9 @@ std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName) {
     }
     if (scriptName == L"IPBoard") {
         return std::make_unique<IPBoardEngine>();
+    }
+    if (scriptName == L"SMF") {
+        return std::make_unique<SMFEngine>();
     }
     return nullptr;
 }

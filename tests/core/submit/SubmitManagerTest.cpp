@@ -28,10 +28,10 @@ using test::HandleNextReport;
 using test::RunToEnd;
 using test::StoredResults;
 
-// A script with no engine: its jobs end at once with 6 ("Not SMF script").
+// A script with no engine: its jobs end at once with 6 ("Not NoSuchScript script").
 ForumSpec NoEngine() {
     ForumSpec kind;
-    kind.engine = L"SMF";
+    kind.engine = L"NoSuchScript";
     kind.own_accounts = true;
     return kind;
 }
@@ -191,7 +191,7 @@ TEST_F(SubmitManagerTest, ResultsAreStoredWithTimeCodeAndTheRunsMessage) {
         // The shown record is the stored one, id included.
         EXPECT_EQ(manager_.FindResult(stored[i].forum_id)->submit_id, stored[i].submit_id);
     }
-    EXPECT_EQ(manager_.ResultCellText(forums[0].forum_id), L"Not SMF script");
+    EXPECT_EQ(manager_.ResultCellText(forums[0].forum_id), L"Not NoSuchScript script");
 }
 
 TEST_F(SubmitManagerTest, ReportsReachTheObserverOnTheOwnersThread) {
@@ -515,7 +515,7 @@ TEST_F(SubmitManagerTest, SaveForumAddsAForumThatTheRunThenTakes) {
     EXPECT_FALSE(manager_.CanStart());
 
     ForumRecord added;
-    added.engine = L"SMF";
+    added.engine = L"NoSuchScript";
     added.title = L"Added";
     ASSERT_EQ(manager_.SaveForum(added), 0);
     EXPECT_NE(added.forum_id, -1);
