@@ -520,7 +520,7 @@ ResultCode ForumEngine::PostNewTopic(const std::wstring& subject, const std::wst
             const std::wstring lost = failure_text;
             page.Load(web);
             refused_by_board = !BoardMessage(false).empty();
-            failure_text = lost;
+            failure_text = refused_by_board ? std::wstring() : lost;
         }
         if (result == kConnectionError && !refused_by_board) {
             return FindTopicAfterLostAnswer(subject, known_topics, topicUrl);
@@ -532,19 +532,19 @@ ResultCode ForumEngine::PostNewTopic(const std::wstring& subject, const std::wst
             Pause(steps.pause_after);
         }
 
-        // A topic page proves the post, whatever else it says; only an answer without the
-        // proof is read for a moderation notice or a flood refusal.
+        // A topic held for a moderator may be shown already (SMF shows it with a notice):
+        // that notice comes first. Otherwise a topic page proves the post, whatever else
+        // it says; only an answer without the proof is read for a flood refusal.
+        const std::wstring answer = BoardMessage();
+        if (ContainsAnyPhrase(answer, words_.moderation_phrases)) {
+            failure_text = answer;
+            return kCheckResult;
+        }
         if (!refused_by_board && FindLink({steps.reply_pattern})) {
             topicUrl = web.current_url;
             return kOk;
         }
-        const std::wstring answer = BoardMessage();
-        if (refused_by_board && !ContainsAnyPhrase(answer, words_.moderation_phrases) &&
-            !ContainsAnyPhrase(answer, words_.flood_phrases)) {
-            failure_text = answer;
-            return kCheckResult;
-        }
-        if (ContainsAnyPhrase(answer, words_.moderation_phrases)) {
+        if (refused_by_board && !ContainsAnyPhrase(answer, words_.flood_phrases)) {
             failure_text = answer;
             return kCheckResult;
         }

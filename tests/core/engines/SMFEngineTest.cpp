@@ -281,5 +281,39 @@ INSTANTIATE_TEST_SUITE_P(
                  std::wstring(101, L'я'), kNoMessageForm, TooLongSubjectText(101, 100), 0}),
     CaseName<PostCase>);
 
+// Two boards of one forum, one after the other, with SMF's flood limit: SMF refuses with a
+// 403 error page in its own words, which is the board's answer, not a lost one.
+TEST_F(SMFEngineTest, FloodRefusalOnAnErrorPageIsWaitedOutOnce) {
+    for (int seconds : {30, 100000}) {
+        SCOPED_TRACE(seconds);
+        Options options;
+        options.flood_seconds = seconds;
+        FakeSMF board(Timed(options));
+        SMFEngine first;
+        first.SetSleeper(sleeper);
+        first.SetBaseUrl(board.MainUrl());
+        ASSERT_EQ(first.SignIn(FakeSMF::kLogin, FakeSMF::kPassword, forum_title), kOk);
+        ASSERT_EQ(first.OpenSection(board.BoardUrl(FakeSMF::kGeneralBoard)), kOk);
+        std::wstring first_url;
+        ASSERT_EQ(first.PostTopic(L"Первая", L"Текст", first_url), kOk);
+
+        std::vector<int> statuses;
+        engine.SetStatusReporter([&statuses](int textId) { statuses.push_back(textId); });
+        const ResultCode expected = seconds == 30 ? kOk : kCheckResult;
+        EXPECT_EQ(Submit(board, FakeSMF::kAnnouncementsBoard, L"Вторая 第二", L"Текст"), expected);
+        EXPECT_EQ(statuses, (std::vector<int>{kIdsWaitingFloodLimit, kIdsSendingMessage}));
+        if (expected == kOk) {
+            ASSERT_EQ(board.Topics().size(), 2u);
+            EXPECT_EQ(board.Topics()[1].subject, L"Вторая 第二");
+            EXPECT_EQ(engine.failure_text, L"");
+        } else {
+            EXPECT_EQ(board.Topics().size(), 1u);
+            EXPECT_THAT(engine.failure_text, HasSubstr(L"The last posting from your IP"));
+        }
+        engine.failure_text.clear();
+        engine.SetStatusReporter(nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace twk
