@@ -4,6 +4,7 @@
 
 #include "engines/BoardText.h"
 #include "engines/IPBoardEngine.h"
+#include "engines/MyBBEngine.h"
 #include "engines/PhpBBEngine.h"
 #include "engines/VBulletinEngine.h"
 #include "text/StringTable.h"
@@ -473,6 +474,9 @@ std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName) {
     }
     if (scriptName == L"IPBoard") {
         return std::make_unique<IPBoardEngine>();
+    }
+    if (scriptName == L"MyBB") {
+        return std::make_unique<MyBBEngine>();
     }
     return nullptr;
 }

@@ -180,7 +180,7 @@ private:
 };
 
 // A new engine for a forum's script name, compared exactly: "phpBB", "vBulletin",
-// "IPBoard". Null for any other name.
+// "IPBoard", "MyBB". Null for any other name.
 std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName);
 
 }  // namespace twk
