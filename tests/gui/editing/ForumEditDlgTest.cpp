@@ -126,16 +126,20 @@ TEST_F(ForumEditDlgTest, EditOpensWithTheStoredValuesAndKeepsTheStoredSection) {
 }
 
 TEST_F(ForumEditDlgTest, ScriptListIsSortedAndPicksTheEngineByPrefixIgnoringCase) {
-    const std::pair<const wchar_t*, const char*> rows[] = {
-        {L"", "IPBoard"}, {L"phpbb", "phpBB"}, {L"vB", "vBulletin"}, {L"Unknown", "IPBoard"}};
+    const std::pair<const wchar_t*, const char*> rows[] = {{L"", "IPBoard"},
+                                                           {L"phpbb", "phpBB"},
+                                                           {L"vB", "vBulletin"},
+                                                           {L"mybb", "MyBB"},
+                                                           {L"Unknown", "IPBoard"}};
     for (const auto& [engine, shown] : rows) {
         ForumRecord forum;
         forum.engine = engine;
         CForumEditDlg dialog(-1, forum, SectionList{});
         auto* scripts = Find<CIdComboBox>(dialog, "script");
-        ASSERT_EQ(scripts->count(), 3);
+        ASSERT_EQ(scripts->count(), 4);
         EXPECT_EQ(scripts->itemText(0), QStringLiteral("IPBoard"));
-        EXPECT_EQ(scripts->itemText(2), QStringLiteral("vBulletin"));
+        EXPECT_EQ(scripts->itemText(1), QStringLiteral("MyBB"));
+        EXPECT_EQ(scripts->itemText(3), QStringLiteral("vBulletin"));
         EXPECT_EQ(scripts->currentText(), QString::fromLatin1(shown)) << engine;
     }
 }
