@@ -113,7 +113,8 @@ TEST_F(ForumEditDlgTest, EditOpensWithTheStoredValuesAndKeepsTheStoredSection) {
     EXPECT_TRUE(Find<QLineEdit>(dialog, "sectionUrl")->isReadOnly());
 
     Find<QLineEdit>(dialog, "password")->setText(QStringLiteral("changed"));
-    Find<CIdComboBox>(dialog, "script")->setCurrentIndex(1);
+    auto* scripts = Find<CIdComboBox>(dialog, "script");
+    scripts->setCurrentIndex(scripts->findText(QStringLiteral("phpBB")));
     Find<QPushButton>(dialog, "ok")->click();
 
     EXPECT_TRUE(messages.shown().empty());
