@@ -15,8 +15,8 @@ namespace twk::cli {
 namespace {
 
 const char* const kAddForumUsage =
-    "Usage: twk add-forum --profile NAME --script IPBoard|phpBB|SMF|vBulletin --url URL --user NAME"
-    " --section URL-OR-TITLE [--db PATH]\n";
+    "Usage: twk add-forum --profile NAME --script IPBoard|MyBB|phpBB|SMF|vBulletin --url URL"
+    " --user NAME --section URL-OR-TITLE [--db PATH]\n";
 
 // An http or https address with a host, as the Edit Forum dialog wants a main address.
 bool IsForumAddress(const std::wstring& url) {
@@ -97,7 +97,7 @@ int AddForum(const std::vector<std::string>& args) {
     if (!CreateEngine(forum.engine)) {
         return UsageError("add-forum",
                           "unknown script '" + *options.Get("script") +
-                              "' (IPBoard, phpBB, SMF or vBulletin, in that spelling)",
+                              "' (IPBoard, MyBB, phpBB, SMF or vBulletin, in that spelling)",
                           kAddForumUsage);
     }
     if (!IsForumAddress(forum.main_url)) {

@@ -9,7 +9,7 @@ namespace twk::cli {
 namespace {
 
 const char* const kScanUsage =
-    "Usage: twk scan --script IPBoard|phpBB|SMF|vBulletin --url URL --user NAME"
+    "Usage: twk scan --script IPBoard|MyBB|phpBB|SMF|vBulletin --url URL --user NAME"
     " [--profile NAME] [--db PATH]\n";
 
 }  // namespace
@@ -27,7 +27,7 @@ int Scan(const std::vector<std::string>& args) {
     if (!CreateEngine(script)) {
         return UsageError("scan",
                           "unknown script '" + *options.Get("script") +
-                              "' (IPBoard, phpBB, SMF or vBulletin, in that spelling)",
+                              "' (IPBoard, MyBB, phpBB, SMF or vBulletin, in that spelling)",
                           kScanUsage);
     }
 

@@ -1,10 +1,10 @@
 // fake_board: serves one of the test fake forums on 127.0.0.1 until it is interrupted, so
 // that the desktop program and twk can be tried by hand without a real board.
 //
-//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4|SMF]
+//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4|MyBB|SMF]
 //   [utf-8|windows-1251]
 //
-// SMF 2.1 boards speak UTF-8 only; SMF ignores the charset.
+// MyBB and SMF 2.1 boards speak UTF-8 only; they ignore the charset.
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "support/FakeIPBoard.h"
+#include "support/FakeMyBB.h"
 #include "support/FakePhpBB.h"
 #include "support/FakeSMF.h"
 #include "support/FakeVBulletin.h"
@@ -63,6 +64,12 @@ bool MakeBoard(const std::string& kind, uint32_t codePage, Board& board) {
         board.forum = std::move(fake);
         return true;
     }
+    if (kind == "MyBB") {
+        auto fake = std::make_unique<FakeMyBB>();
+        board = {nullptr, fake->MainUrl(), FakeMyBB::kLogin, FakeMyBB::kPassword, "MyBB"};
+        board.forum = std::move(fake);
+        return true;
+    }
     return false;
 }
 
@@ -75,7 +82,7 @@ int main(int argc, char** argv) {
     Board board;
     if (!MakeBoard(kind, code_page, board)) {
         std::cerr << "Usage: fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|"
-                     "vBulletin4|SMF] [utf-8|windows-1251]\n";
+                     "vBulletin4|MyBB|SMF] [utf-8|windows-1251]\n";
         return 64;
     }
     std::cout << "Script:   " << board.script << "\n"

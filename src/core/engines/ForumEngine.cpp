@@ -4,6 +4,7 @@
 
 #include "engines/BoardText.h"
 #include "engines/IPBoardEngine.h"
+#include "engines/MyBBEngine.h"
 #include "engines/PhpBBEngine.h"
 #include "engines/SMFEngine.h"
 #include "engines/VBulletinEngine.h"
@@ -580,6 +581,9 @@ std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName) {
     }
     if (scriptName == L"SMF") {
         return std::make_unique<SMFEngine>();
+    }
+    if (scriptName == L"MyBB") {
+        return std::make_unique<MyBBEngine>();
     }
     return nullptr;
 }

@@ -88,7 +88,7 @@ CForumEditDlg::CForumEditDlg(int32_t profileId, const ForumRecord& forum,
     ok->setDefault(true);
     auto* cancel = button("cancel", "Cancel", 213, 102, 50, 14);
 
-    for (const char* script : {"phpBB", "vBulletin", "IPBoard", "SMF"}) {
+    for (const char* script : {"phpBB", "vBulletin", "IPBoard", "MyBB", "SMF"}) {
         script_list_->AddItem(QString::fromLatin1(script), 0);
     }
     // A new forum (no engine) starts on the first script; an unknown one stays there too.

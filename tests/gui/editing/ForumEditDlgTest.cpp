@@ -113,7 +113,8 @@ TEST_F(ForumEditDlgTest, EditOpensWithTheStoredValuesAndKeepsTheStoredSection) {
     EXPECT_TRUE(Find<QLineEdit>(dialog, "sectionUrl")->isReadOnly());
 
     Find<QLineEdit>(dialog, "password")->setText(QStringLiteral("changed"));
-    Find<CIdComboBox>(dialog, "script")->setCurrentIndex(1);
+    auto* scripts = Find<CIdComboBox>(dialog, "script");
+    scripts->setCurrentIndex(scripts->findText(QStringLiteral("phpBB")));
     Find<QPushButton>(dialog, "ok")->click();
 
     EXPECT_TRUE(messages.shown().empty());
@@ -130,16 +131,18 @@ TEST_F(ForumEditDlgTest, ScriptListIsSortedAndPicksTheEngineByPrefixIgnoringCase
                                                            {L"phpbb", "phpBB"},
                                                            {L"vB", "vBulletin"},
                                                            {L"smf", "SMF"},
+                                                           {L"mybb", "MyBB"},
                                                            {L"Unknown", "IPBoard"}};
     for (const auto& [engine, shown] : rows) {
         ForumRecord forum;
         forum.engine = engine;
         CForumEditDlg dialog(-1, forum, SectionList{});
         auto* scripts = Find<CIdComboBox>(dialog, "script");
-        ASSERT_EQ(scripts->count(), 4);
+        ASSERT_EQ(scripts->count(), 5);
         EXPECT_EQ(scripts->itemText(0), QStringLiteral("IPBoard"));
-        EXPECT_EQ(scripts->itemText(2), QStringLiteral("SMF"));
-        EXPECT_EQ(scripts->itemText(3), QStringLiteral("vBulletin"));
+        EXPECT_EQ(scripts->itemText(1), QStringLiteral("MyBB"));
+        EXPECT_EQ(scripts->itemText(3), QStringLiteral("SMF"));
+        EXPECT_EQ(scripts->itemText(4), QStringLiteral("vBulletin"));
         EXPECT_EQ(scripts->currentText(), QString::fromLatin1(shown)) << engine;
     }
 }

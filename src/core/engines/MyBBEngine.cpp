@@ -1,0 +1,213 @@
+#include "engines/MyBBEngine.h"
+
+#include <string>
+#include <vector>
+
+#include "engines/BoardText.h"
+
+namespace twk {
+
+namespace {
+
+const wchar_t* const kSignOutPattern = L"/member.php?action=logout";
+const wchar_t* const kSignInPagePattern = L"/member.php?action=login";
+const wchar_t* const kSectionPattern = L"/forumdisplay.php?fid=";
+
+// Where the board speaks: the error list above a form sent back ("Please correct the
+// following errors before continuing:"), the error box itself, and the middle cell of the
+// redirect pages that answer a sign-in or a post (the notice of a thread held for
+// moderation among them).
+const BoardWords kWords = {
+    {
+        {{"ul"}, {{"div", "class", L"error"}}},
+        {{"div", "class", L"error"}},
+        {{"td", "class", L"trow1"}, {{"div", "align", L"center"}}},
+    },
+    // "You are trying to post a message too quickly after posting a previous message.
+    // Please wait 30 more seconds."
+    {L"too quickly after posting", L"flood"},
+    // "Thank you, your thread has been posted. The administrator has specified that all new
+    // threads require moderation."
+    {L"require moderation", L"awaiting moderation", L"approved by a moderator", L"модерац"},
+};
+
+// The section's "Post Thread" button; the new thread's "New Reply" button and the "Reply"
+// of each post lead to newreply.php.
+const NewTopicSteps kNewTopic = {
+    {L"/newthread.php?fid="}, L"/newreply.php?tid=", 10, 3, kNoMessageForm,
+};
+
+// At most the sign-out, the board's main page again and the sign-in page stand between
+// the main page and the sign-in form.
+constexpr int kSignInSteps = 3;
+
+bool HasClass(const std::wstring& classes, const std::wstring& name) {
+    const std::wstring padded = L" " + CollapseWhitespace(classes) + L" ";
+    return padded.find(L" " + name + L" ") != std::wstring::npos;
+}
+
+}  // namespace
+
+MyBBEngine::MyBBEngine() : ForumEngine(kWords) {}
+
+ResultCode MyBBEngine::SignIn(const std::wstring& login, const std::wstring& password,
+                              std::wstring& forumTitle) {
+    ResultCode result = OpenUrl(base_url, false);
+    if (result != kOk) {
+        return result;
+    }
+    std::wstring title;
+    if (page.Title(title)) {
+        forumTitle = CollapseWhitespace(title);
+    }
+    board_name_ = CollapseWhitespace(title);
+    password_ = password;
+    NoteSignIn(title, password);
+
+    // Every page carries the header's quick sign-in form; the board's main page has no
+    // other, so the sign-in page is opened for the full form. A board that still knows
+    // the account from an earlier visit is signed out first, so that the account asked
+    // for is the one that posts.
+    HtmlForm form;
+    bool signed_out = false;
+    for (int step = 0; !FillSignInForm(form, login, password); ++step) {
+        if (step == kSignInSteps) {
+            return WithPageError(FailWithBoardMessage(kNotScript));
+        }
+        if (!signed_out && IsSignedIn()) {
+            signed_out = true;
+            result = OpenUrl(page.LinkUrl(), false);
+            if (result == kOk) {
+                result = OpenUrl(base_url, false);
+            }
+        } else if (FindLink({kSignInPagePattern})) {
+            result = OpenUrl(page.LinkUrl(), false);
+        } else {
+            return WithPageError(FailWithBoardMessage(kNotScript));
+        }
+        if (result != kOk) {
+            return result;
+        }
+    }
+
+    // The post key of the form belongs to the guest session of the page that carried it,
+    // whose cookies the client keeps. A right password is answered with a redirect page
+    // (or, with friendly redirects off, a 302) to the main page, which shows the sign-out
+    // link.
+    result = SubmitForm(form, false);
+    if (result != kOk) {
+        return result;
+    }
+    const std::wstring answer = BoardMessage();
+    std::wstring target;
+    if (page.MetaRefreshUrl(target)) {
+        result = OpenUrl(target, false);
+        if (result != kOk) {
+            return result;
+        }
+    }
+    if (IsSignedIn()) {
+        return kOk;
+    }
+    failure_text = answer.empty() ? BoardMessage() : answer;
+    return WithPageError(kInvalidLogin);
+}
+
+ResultCode MyBBEngine::ReadSections(SectionList& sections) {
+    ResultCode result = OpenUrl(base_url, false);
+    if (result != kOk) {
+        return result;
+    }
+    for (int i = 0; page.SelectLink(i); ++i) {
+        const std::wstring url = page.LinkUrl();
+        // Sorting and paging links of a forum carry more parameters after its id.
+        if (url.find(kSectionPattern) == std::wstring::npos ||
+            url.find(L'&') != std::wstring::npos) {
+            continue;
+        }
+        // A category has the same address as a forum, but stands in a table's head cell;
+        // MyBB lets no one post into it.
+        page.element_cursor = page.link_cursor;
+        if (page.SelectAncestor("td") &&
+            HasClass(page.ElementAttribute(page.element_cursor, "class"), L"thead")) {
+            continue;
+        }
+        AddSection(sections, url, CollapseWhitespace(page.LinkText()));
+    }
+    return kOk;
+}
+
+ResultCode MyBBEngine::PostTopic(const std::wstring& subject, const std::wstring& body,
+                                 std::wstring& topicUrl) {
+    const ResultCode result = PostNewTopic(subject, body, topicUrl, kNewTopic);
+    return result == kStopped || result == kConnectionError ? result : WithPageError(result);
+}
+
+bool MyBBEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                                  const std::wstring& body) {
+    // The thread page's quick reply form has a subject and a message too; only the new
+    // thread form carries do_newthread.
+    bool found = FindForm(form, [&](HtmlForm& candidate) {
+        size_t action = FindField(candidate.fields, L"action", kFieldHidden, false);
+        return action != kNoField && candidate.fields[action].value == L"do_newthread" &&
+               SetFieldValue(candidate.fields, L"subject", subject, false);
+    });
+    if (!found || !SetFieldValue(form.fields, L"message", body, false)) {
+        return false;
+    }
+    // The form's other buttons preview the post, save a draft or upload an attachment;
+    // only "Post Thread" (named "submit") creates the thread.
+    size_t button = FindField(form.fields, L"submit", kFieldSubmit, false);
+    if (button == kNoField) {
+        return false;
+    }
+    PressButton(form.fields, button);
+    return true;
+}
+
+bool MyBBEngine::IsSignedIn() {
+    return FindLink({kSignOutPattern});
+}
+
+bool MyBBEngine::FillSignInForm(HtmlForm& form, const std::wstring& login,
+                                const std::wstring& password) {
+    // The header's quick sign-in form names its fields quick_username and quick_password;
+    // the sign-in page's own form is the one with the plain names.
+    return FindForm(form, [&](HtmlForm& candidate) {
+        if (!SetFieldValue(candidate.fields, L"username", login, false) ||
+            !SetFieldValue(candidate.fields, L"password", password, false)) {
+            return false;
+        }
+        RemoveField(candidate.fields, L"remember");
+        return true;
+    });
+}
+
+ResultCode MyBBEngine::WithPageError(ResultCode code) {
+    if (code == kOk || !failure_text.empty() || board_name_.empty()) {
+        return code;
+    }
+    for (HtmlCursor head = page.FindElement(0, "td"); !head.AtEnd();
+         head = page.FindNextElement("td", head, false)) {
+        if (!HasClass(page.ElementAttribute(head, "class"), L"thead") ||
+            CollapseWhitespace(page.ReadableText(head)) != board_name_) {
+            continue;
+        }
+        const HtmlCursor cell = page.FindNextElement("td", head, true);
+        if (!cell.AtEnd() && HasClass(page.ElementAttribute(cell, "class"), L"trow1")) {
+            std::wstring text = CollapseWhitespace(page.ReadableText(cell));
+            // As in every failure text, an echoed password is masked.
+            if (password_.size() >= 3) {
+                for (size_t at = text.find(password_); at != std::wstring::npos;
+                     at = text.find(password_, at + 3)) {
+                    text.replace(at, password_.size(), L"***");
+                }
+            }
+            failure_text = ShortenText(text, kMaxBoardMessage);
+        }
+        break;
+    }
+    return code;
+}
+
+}  // namespace twk

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engines/ForumEngine.h"
+
+namespace twk {
+
+// The engine for forums whose script is "MyBB" (MyBB 1.8): member.php sign-in with its
+// post key, forumdisplay.php?fid=N sections, the newthread.php form and the redirect pages
+// MyBB answers with. Owned by one job, like every engine.
+class MyBBEngine : public ForumEngine {
+public:
+    MyBBEngine();
+    ResultCode SignIn(const std::wstring& login, const std::wstring& password,
+                      std::wstring& forumTitle) override;
+    ResultCode ReadSections(SectionList& sections) override;
+    ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
+                         std::wstring& topicUrl) override;
+
+protected:
+    bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                          const std::wstring& body) override;
+
+private:
+    bool IsSignedIn();
+    bool FillSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
+    // MyBB's whole-page errors (a wrong post key, no permission) stand in a table headed
+    // with the board's name, which the message boxes cannot tell from the index's tables.
+    // Puts that text into failure_text when the page said nothing else; returns code.
+    ResultCode WithPageError(ResultCode code);
+
+    std::wstring board_name_;
+    std::wstring password_;
+};
+
+}  // namespace twk
