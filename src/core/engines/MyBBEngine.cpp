@@ -37,9 +37,16 @@ const NewTopicSteps kNewTopic = {
     {L"/newthread.php?fid="}, L"/newreply.php?tid=", 10, 3, kNoMessageForm,
 };
 
-// At most the sign-out, the board's main page again and the sign-in page stand between
-// the main page and the sign-in form.
-constexpr int kSignInSteps = 3;
+// Every page carries the header's quick sign-in form; the board's main page has no other,
+// so the sign-in page is opened for the full form. A board that still knows the account
+// from an earlier visit is signed out first (its answer refreshes to the main page), so
+// that the account asked for is the one that posts. The post key of the form belongs to
+// the guest session of the page that carried it, whose cookies the client keeps. A right
+// password is answered with a redirect page (or, with friendly redirects off, a 302) to
+// the main page, which shows the sign-out link.
+const SignInSteps kSignIn = {
+    {kSignOutPattern}, {kSignInPagePattern}, {}, true, false, 0, true,
+};
 
 bool HasClass(const std::wstring& classes, const std::wstring& name) {
     const std::wstring padded = L" " + CollapseWhitespace(classes) + L" ";
@@ -52,65 +59,11 @@ MyBBEngine::MyBBEngine() : ForumEngine(kWords) {}
 
 ResultCode MyBBEngine::SignIn(const std::wstring& login, const std::wstring& password,
                               std::wstring& forumTitle) {
-    ResultCode result = OpenUrl(base_url, false);
-    if (result != kOk) {
-        return result;
-    }
-    std::wstring title;
-    if (page.Title(title)) {
-        forumTitle = CollapseWhitespace(title);
-    }
-    board_name_ = CollapseWhitespace(title);
     password_ = password;
-    NoteSignIn(title, password);
-
-    // Every page carries the header's quick sign-in form; the board's main page has no
-    // other, so the sign-in page is opened for the full form. A board that still knows
-    // the account from an earlier visit is signed out first, so that the account asked
-    // for is the one that posts.
-    HtmlForm form;
-    bool signed_out = false;
-    for (int step = 0; !FillSignInForm(form, login, password); ++step) {
-        if (step == kSignInSteps) {
-            return WithPageError(FailWithBoardMessage(kNotScript));
-        }
-        if (!signed_out && IsSignedIn()) {
-            signed_out = true;
-            result = OpenUrl(page.LinkUrl(), false);
-            if (result == kOk) {
-                result = OpenUrl(base_url, false);
-            }
-        } else if (FindLink({kSignInPagePattern})) {
-            result = OpenUrl(page.LinkUrl(), false);
-        } else {
-            return WithPageError(FailWithBoardMessage(kNotScript));
-        }
-        if (result != kOk) {
-            return result;
-        }
-    }
-
-    // The post key of the form belongs to the guest session of the page that carried it,
-    // whose cookies the client keeps. A right password is answered with a redirect page
-    // (or, with friendly redirects off, a 302) to the main page, which shows the sign-out
-    // link.
-    result = SubmitForm(form, false);
-    if (result != kOk) {
-        return result;
-    }
-    const std::wstring answer = BoardMessage();
-    std::wstring target;
-    if (page.MetaRefreshUrl(target)) {
-        result = OpenUrl(target, false);
-        if (result != kOk) {
-            return result;
-        }
-    }
-    if (IsSignedIn()) {
-        return kOk;
-    }
-    failure_text = answer.empty() ? BoardMessage() : answer;
-    return WithPageError(kInvalidLogin);
+    board_name_.clear();
+    ResultCode result = SignInWithForm(kSignIn, login, password, forumTitle);
+    board_name_ = CollapseWhitespace(forumTitle);
+    return result == kStopped || result == kConnectionError ? result : WithPageError(result);
 }
 
 ResultCode MyBBEngine::ReadSections(SectionList& sections) {
@@ -165,22 +118,16 @@ bool MyBBEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
     return true;
 }
 
-bool MyBBEngine::IsSignedIn() {
-    return FindLink({kSignOutPattern});
-}
-
 bool MyBBEngine::FillSignInForm(HtmlForm& form, const std::wstring& login,
                                 const std::wstring& password) {
     // The header's quick sign-in form names its fields quick_username and quick_password;
     // the sign-in page's own form is the one with the plain names.
-    return FindForm(form, [&](HtmlForm& candidate) {
-        if (!SetFieldValue(candidate.fields, L"username", login, false) ||
-            !SetFieldValue(candidate.fields, L"password", password, false)) {
-            return false;
-        }
-        RemoveField(candidate.fields, L"remember");
-        return true;
-    });
+    if (!SetFieldValue(form.fields, L"username", login, false) ||
+        !SetFieldValue(form.fields, L"password", password, false)) {
+        return false;
+    }
+    RemoveField(form.fields, L"remember");
+    return true;
 }
 
 ResultCode MyBBEngine::WithPageError(ResultCode code) {

@@ -17,12 +17,12 @@ public:
                          std::wstring& topicUrl) override;
 
 protected:
+    bool FillSignInForm(HtmlForm& form, const std::wstring& login,
+                        const std::wstring& password) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
 
 private:
-    bool IsSignedIn();
-    bool FillSignInForm(HtmlForm& form, const std::wstring& login, const std::wstring& password);
     // MyBB's whole-page errors (a wrong post key, no permission) stand in a table headed
     // with the board's name, which the message boxes cannot tell from the index's tables.
     // Puts that text into failure_text when the page said nothing else; returns code.
