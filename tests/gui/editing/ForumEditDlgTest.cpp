@@ -127,12 +127,9 @@ TEST_F(ForumEditDlgTest, EditOpensWithTheStoredValuesAndKeepsTheStoredSection) {
 }
 
 TEST_F(ForumEditDlgTest, ScriptListIsSortedAndPicksTheEngineByPrefixIgnoringCase) {
-    const std::pair<const wchar_t*, const char*> rows[] = {{L"", "IPBoard"},
-                                                           {L"phpbb", "phpBB"},
-                                                           {L"vB", "vBulletin"},
-                                                           {L"smf", "SMF"},
-                                                           {L"mybb", "MyBB"},
-                                                           {L"Unknown", "IPBoard"}};
+    const std::pair<const wchar_t*, const char*> rows[] = {
+        {L"", "IPBoard"}, {L"phpbb", "phpBB"}, {L"vB", "vBulletin"},
+        {L"smf", "SMF"},  {L"mybb", "MyBB"},   {L"Unknown", "IPBoard"}};
     for (const auto& [engine, shown] : rows) {
         ForumRecord forum;
         forum.engine = engine;
