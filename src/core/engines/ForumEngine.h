@@ -8,8 +8,6 @@
 
 #include "engines/ResultCode.h"
 #include "engines/Sleeper.h"
-#include "web/HtmlDocument.h"
-#include "web/HtmlForm.h"
 #include "web/WebClient.h"
 
 namespace twk {
@@ -22,69 +20,22 @@ struct SectionRecord {
 };
 using SectionList = std::vector<SectionRecord>;
 
+// A topic listed in a section, newest first where the board sorts that way.
+struct TopicEntry {
+    std::wstring url;
+    std::wstring title;
+};
+using TopicList = std::vector<TopicEntry>;
+
 extern const wchar_t* const DefaultUserAgent;
 
-// An element condition of a message box: the tag, and an attribute that must match ("id"
-// equal to value, or "class" holding every class name of value); no attribute: any such
-// element.
-struct ElementMatch {
-    std::string tag;
-    std::string attribute = {};
-    std::wstring value = {};
-};
-
-// Where a script's pages put the board's own message: the first element matching box whose
-// ancestors match each of within, or, when box names no attribute, the innermost such
-// element whose text contains heading (a heading such as "The following errors occurred").
-// Elements that hold fields a visitor fills in are a form, never a message (a sign-in form
-// under an error message is the exception that loses).
-struct MessageBox {
-    ElementMatch box;
-    std::vector<ElementMatch> within = {};
-    std::wstring heading = {};
-};
-
-// How a script's pages speak: its message boxes in the order they are tried, and the
-// words (lower case) by which it refuses a post for its flood limit or holds a topic for
-// a moderator.
-struct BoardWords {
-    std::vector<MessageBox> message_boxes;
-    std::vector<std::wstring> flood_phrases;
-    std::vector<std::wstring> moderation_phrases;
-};
-
-// What the sign-in of a script needs: the links that show a signed-in page (sign-out) and
-// that lead to the sign-in page, and how the board wants to be signed in to.
-struct SignInSteps {
-    std::vector<std::wstring> sign_out_links;
-    // Empty: the board shows its form on the main page (or after signing out) only.
-    std::vector<std::wstring> sign_in_links = {};
-    std::vector<std::wstring> sign_in_links_excluded = {};
-    // A main page that is signed in already is signed out before anything else (one META
-    // refresh followed); otherwise that happens only when no sign-in form is found.
-    bool sign_out_first = false;
-    // After such a sign-out the main page is opened again: the sign-out answer may carry
-    // no form.
-    bool reopen_main_after_sign_out = false;
-    // Boards that refuse a form sent too soon after the page that carried it.
-    int pause_before_sending = 0;
-    // The forum title is the page title without the white space around it.
-    bool trim_title = false;
-};
-
-// What the new-topic step of a script needs: the new-topic links, the proof of a posted
-// topic, the pauses around sending, and the result when the form is missing.
-struct NewTopicSteps {
-    std::vector<std::wstring> link_patterns;
-    std::wstring reply_pattern;
-    int pause_before = 10;
-    int pause_after = 0;
-    ResultCode form_missing = kNotScript;
-};
-
-// Drives one forum script through its pages the way a browser user would. One engine per
-// job, created, used and destroyed on the job's worker thread; another thread only sets
-// stop_requested and aborts the client (under the job's lock).
+// What every forum engine is and shares, whatever the board speaks: the operations a job
+// calls, the pauses and the stop, the status reports, the board's words as one line
+// without the password, the flood wait, the lost-answer check in the section's newest
+// topics, and the length limits a board declares. Boards driven through their pages
+// derive from PageEngine; boards that answer in JSON derive from this class directly.
+// One engine per job, created, used and destroyed on the job's worker thread; another
+// thread only sets stop_requested and aborts the client (under the job's lock).
 class ForumEngine {
 public:
     ForumEngine();
@@ -95,10 +46,12 @@ public:
     virtual ResultCode SignIn(const std::wstring& login, const std::wstring& password,
                               std::wstring& forumTitle) = 0;
     virtual ResultCode ReadSections(SectionList& sections) = 0;
-    virtual ResultCode OpenSection(const std::wstring& url);
+    virtual ResultCode OpenSection(const std::wstring& url) = 0;
     virtual ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
                                  std::wstring& topicUrl) = 0;
     virtual int SetBaseUrl(const std::wstring& mainUrl);
+    // The last answer as text for the HTML log: a page as it came, anything else escaped.
+    virtual std::wstring LastAnswerText() const;
 
     // Replaces the sleeper used by Pause; not owned. Tests install one that does not wait.
     void SetSleeper(Sleeper& sleeper) { sleeper_ = &sleeper; }
@@ -107,8 +60,11 @@ public:
     void SetStatusReporter(std::function<void(int textId)> reporter) {
         status_reporter_ = std::move(reporter);
     }
+    // Called on the worker thread right before a request that changes the board leaves;
+    // false keeps it from leaving (the job was stopped while the owner recorded it).
+    void SetSendGate(std::function<bool()> gate) { send_gate_ = std::move(gate); }
 
-    // The longest failure text kept from a page.
+    // The longest failure text kept from a board.
     static constexpr size_t kMaxBoardMessage = 300;
     // The flood wait when the board names no number of seconds, and the longest one.
     static constexpr int kDefaultFloodWait = 30;
@@ -116,101 +72,59 @@ public:
 
     std::wstring base_url;
     WebClient web;
-    HtmlDocument page;
     // Set once from another thread, read by the worker before each request and pause.
     std::atomic<bool> stop_requested{false};
     std::wstring failure_text;
 
 protected:
-    explicit ForumEngine(const BoardWords& words);
-
-    ResultCode OpenUrl(const std::wstring& url, bool followRefresh);
-    ResultCode SubmitForm(const HtmlForm& form, bool followRefresh);
     // Sleeps seconds one second at a time, checking the stop flag before each; true if a
     // stop was seen.
     bool Pause(int seconds);
-    // Link search: the first link of the page whose absolute URL contains one of the
-    // patterns (case-sensitive) and none of the excluded ones; leaves the link cursor on it.
-    bool FindLink(const std::vector<std::wstring>& patterns,
-                  const std::vector<std::wstring>& excluded = {});
-    // Form search: reads the page's forms in document order into form until fits accepts
-    // one (fits fills the fields it needs and says whether they were all there). False
-    // when no form fits.
-    bool FindForm(HtmlForm& form, const std::function<bool(HtmlForm&)>& fits);
+    void ReportStatus(int textId);
+    // True when the request that changes the board may leave now; false when a stop came
+    // first (nothing is sent then).
+    bool ClearToSend();
+
     // Appends a section unless its address is already listed: board indexes often link
     // the same section twice (its title and a "last post in" link).
     static void AddSection(SectionList& sections, const std::wstring& url,
                            const std::wstring& title);
-    // The result of a post: follows one META refresh (failure: 9), then looks for the
-    // reply link; 0 with topicUrl set to the page reached, else 9 with the board's message.
-    // A refresh target that cannot be opened leaves the post unconfirmed; onLostAnswer,
-    // when given, then decides instead.
-    ResultCode CheckPostResult(const std::wstring& replyPattern, std::wstring& topicUrl,
-                               const std::function<ResultCode()>& onLostAnswer = nullptr);
 
     // Remembers what sign-in saw, for the failure texts: the board's own title, and the
     // password, which never goes into a failure text.
     void NoteSignIn(const std::wstring& boardTitle, const std::wstring& password);
-    // The board's message on the current page (its message boxes, else the page title when
-    // that is neither the board's nor the section's), as one line of at most
-    // kMaxBoardMessage characters. Empty when the page says nothing of its own; without
-    // titleWhenNoBox only the message boxes count.
-    std::wstring BoardMessage(bool titleWhenNoBox = true);
-    // Sets failure_text to the board's message and returns code.
-    ResultCode FailWithBoardMessage(ResultCode code);
-
-    // The sign-in every script shares: the main page (its title reported), signing out where
-    // the steps say so, the form (FillSignInForm) on the page or behind the sign-in link,
-    // the pause, the sending, one META refresh, then the sign-out link proves it; without
-    // one, NotSignedIn decides, with the board's words as the failure text.
-    ResultCode SignInWithForm(const SignInSteps& steps, const std::wstring& login,
-                              const std::wstring& password, std::wstring& forumTitle);
-    // Finds the sign-in form on the current page and fills in the account. False when no
-    // form has the fields.
-    virtual bool FillSignInForm(HtmlForm& form, const std::wstring& login,
-                                const std::wstring& password);
-    // The result of a sign-in the board answered without a sign-out link; refreshFollowed
-    // tells whether the answer led on by a META refresh. 7 unless a script knows better.
-    virtual ResultCode NotSignedIn(bool refreshFollowed);
-    bool IsSignedIn(const SignInSteps& steps) { return FindLink(steps.sign_out_links); }
-
-    // The new-topic step every script shares, run on the section page: the new-topic link
-    // into that section, the form (FillNewTopicForm), the limits the form declares, the
-    // pauses, the sending, a second sending after a flood refusal, and what became of the
-    // post.
-    ResultCode PostNewTopic(const std::wstring& subject, const std::wstring& body,
-                            std::wstring& topicUrl, const NewTopicSteps& steps);
-    // Finds the new-topic form on the current page and fills in subject and body and the
-    // button to press. False when the page has no complete form.
-    virtual bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
-                                  const std::wstring& body);
-    // Link search for a new-topic link that leads into the opened section: when the section's
-    // address names its forum id, only a link with that "f=" id is taken.
-    bool FindNewTopicLink(const std::vector<std::wstring>& patterns);
-
-private:
-    bool Matches(HtmlCursor element, const ElementMatch& match) const;
-    // True when the element holds a TEXTAREA or a field a visitor types into or ticks.
-    bool HoldsFormControls(HtmlCursor element) const;
-    std::wstring FindBoxText(const MessageBox& box);
+    const std::wstring& BoardTitle() const { return board_title_; }
+    // Board text made fit for a result: one line, the password masked, at most
+    // kMaxBoardMessage characters.
     std::wstring CleanBoardText(const std::wstring& text) const;
-    // After a sending whose answer was lost: the section is opened again and searched for
-    // a new topic link titled with the subject.
+
+    // The wait after a flood refusal: the seconds the board named (negative: none named),
+    // kept between 1 and kMaxFloodWait, reported as a status; true if a stop came.
+    bool WaitOutFloodLimit(int namedSeconds);
+
+    // A failure (10, both lengths in the text) when subject or body is longer, in
+    // characters, than the board accepts; a negative limit is none. 0 otherwise.
+    ResultCode CheckLengthLimits(const std::wstring& subject, const std::wstring& body,
+                                 int maxSubject, int maxBody);
+
+    // The topics the opened section lists now, newest first where the board says. Used
+    // after a sending whose answer was lost.
+    virtual ResultCode ReadSectionTopics(TopicList& topics);
+    // The addresses of the topics listed titled subject (white space folded).
+    static std::vector<std::wstring> TopicsTitled(const TopicList& topics,
+                                                  const std::wstring& subject);
+    // After a sending whose answer was lost: the section's topics are read again and a
+    // topic titled with the subject that was not listed before (knownTopics) is taken as
+    // the post (0 with its address); otherwise 9 with the lost answer in the text.
     ResultCode FindTopicAfterLostAnswer(const std::wstring& subject,
                                         const std::vector<std::wstring>& knownTopics,
                                         std::wstring& topicUrl);
-    std::vector<std::wstring> TopicLinksTitled(const std::wstring& subject);
-    // A failure when the form declares a limit the subject or body exceeds; 0 otherwise.
-    ResultCode CheckDeclaredLimits(const HtmlForm& form, const std::wstring& subject,
-                                   const std::wstring& body);
-    void ReportStatus(int textId);
 
-    const BoardWords& words_;
+private:
     Sleeper* sleeper_;
     std::function<void(int)> status_reporter_;
+    std::function<bool()> send_gate_;
     std::wstring board_title_;
-    std::wstring section_title_;
-    std::wstring section_url_;
     std::wstring password_;
 };
 

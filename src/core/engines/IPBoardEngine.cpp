@@ -67,7 +67,7 @@ const NewTopicSteps kNewTopic = {
 
 }  // namespace
 
-IPBoardEngine::IPBoardEngine() : ForumEngine(kWords) {}
+IPBoardEngine::IPBoardEngine() : PageEngine(kWords) {}
 
 ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                  std::wstring& forumTitle) {

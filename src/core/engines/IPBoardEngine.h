@@ -1,12 +1,12 @@
 #pragma once
 
-#include "engines/ForumEngine.h"
+#include "engines/PageEngine.h"
 
 namespace twk {
 
 // The engine for forums whose script is "IPBoard": Invision Power Board 2 ("act=Login"
 // addresses) and IP.Board 3 ("section=login" addresses). Created per job by CreateEngine.
-class IPBoardEngine : public ForumEngine {
+class IPBoardEngine : public PageEngine {
 public:
     IPBoardEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,

@@ -55,7 +55,7 @@ bool HasClass(const std::wstring& classes, const std::wstring& name) {
 
 }  // namespace
 
-MyBBEngine::MyBBEngine() : ForumEngine(kWords) {}
+MyBBEngine::MyBBEngine() : PageEngine(kWords) {}
 
 ResultCode MyBBEngine::SignIn(const std::wstring& login, const std::wstring& password,
                               std::wstring& forumTitle) {

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "engines/ForumEngine.h"
+#include "engines/PageEngine.h"
 
 namespace twk {
 
 // The engine for forums whose script is "MyBB" (MyBB 1.8): member.php sign-in with its
 // post key, forumdisplay.php?fid=N sections, the newthread.php form and the redirect pages
 // MyBB answers with. Owned by one job, like every engine.
-class MyBBEngine : public ForumEngine {
+class MyBBEngine : public PageEngine {
 public:
     MyBBEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,

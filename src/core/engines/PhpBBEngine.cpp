@@ -48,7 +48,7 @@ const SignInSteps kSignIn = {
 
 }  // namespace
 
-PhpBBEngine::PhpBBEngine() : ForumEngine(kWords) {}
+PhpBBEngine::PhpBBEngine() : PageEngine(kWords) {}
 
 ResultCode PhpBBEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                std::wstring& forumTitle) {

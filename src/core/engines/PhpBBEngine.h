@@ -1,12 +1,12 @@
 #pragma once
 
-#include "engines/ForumEngine.h"
+#include "engines/PageEngine.h"
 
 namespace twk {
 
 // The engine for forums whose script is "phpBB": both generations, the "/ucp.php" pages of
 // phpBB 3 and the "/login.php" pages of phpBB 2. Owned by one job, like every engine.
-class PhpBBEngine : public ForumEngine {
+class PhpBBEngine : public PageEngine {
 public:
     PhpBBEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,

@@ -78,7 +78,7 @@ std::wstring TopicAddress(const std::wstring& url) {
 
 }  // namespace
 
-SMFEngine::SMFEngine() : ForumEngine(kWords) {}
+SMFEngine::SMFEngine() : PageEngine(kWords) {}
 
 ResultCode SMFEngine::SignIn(const std::wstring& login, const std::wstring& password,
                              std::wstring& forumTitle) {

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "engines/ForumEngine.h"
+#include "engines/PageEngine.h"
 
 namespace twk {
 
 // The engine for forums whose script is "SMF": Simple Machines Forum 2.1, whose addresses
 // separate their parameters with ";" (index.php?action=post;board=3.0). Owned by one job,
 // like every engine.
-class SMFEngine : public ForumEngine {
+class SMFEngine : public PageEngine {
 public:
     SMFEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,

@@ -65,7 +65,7 @@ std::wstring Trimmed(const std::wstring& text) {
 
 }  // namespace
 
-VBulletinEngine::VBulletinEngine() : ForumEngine(kWords) {}
+VBulletinEngine::VBulletinEngine() : PageEngine(kWords) {}
 
 ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                    std::wstring& forumTitle) {

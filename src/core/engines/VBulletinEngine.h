@@ -1,12 +1,12 @@
 #pragma once
 
-#include "engines/ForumEngine.h"
+#include "engines/PageEngine.h"
 
 namespace twk {
 
 // The engine for forums whose script is "vBulletin" (version 3; version 4 shares its sign-in
 // and posting fields). Owned by one job, like every engine.
-class VBulletinEngine : public ForumEngine {
+class VBulletinEngine : public PageEngine {
 public:
     VBulletinEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,

@@ -32,7 +32,7 @@ int WriteSubmitLog(int32_t forumId, const ForumEngine& engine, int32_t messageId
     std::wstring text = L"\uFEFF<body>\r\n";
     text += engine.web.current_url;
     text += L"\r\n<hr>\r\n";
-    text += engine.page.DecodeText(engine.web.body);
+    text += engine.LastAnswerText();
 
     std::u16string utf16 = WideToUtf16(text);
     std::string bytes;

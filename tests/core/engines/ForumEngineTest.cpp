@@ -1,4 +1,4 @@
-#include "engines/ForumEngine.h"
+#include "engines/PageEngine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -59,13 +59,13 @@ private:
 };
 
 // The base's protected steps, opened for the tests.
-class ProbeEngine : public ForumEngine {
+class ProbeEngine : public PageEngine {
 public:
-    using ForumEngine::CheckPostResult;
-    using ForumEngine::FindLink;
-    using ForumEngine::OpenUrl;
-    using ForumEngine::Pause;
-    using ForumEngine::SubmitForm;
+    using PageEngine::CheckPostResult;
+    using PageEngine::FindLink;
+    using PageEngine::OpenUrl;
+    using PageEngine::Pause;
+    using PageEngine::SubmitForm;
 
     ResultCode SignIn(const std::wstring&, const std::wstring&, std::wstring&) override {
         return kOk;

@@ -1,0 +1,158 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engines/ForumEngine.h"
+#include "web/HtmlDocument.h"
+#include "web/HtmlForm.h"
+
+namespace twk {
+
+// An element condition of a message box: the tag, and an attribute that must match ("id"
+// equal to value, or "class" holding every class name of value); no attribute: any such
+// element.
+struct ElementMatch {
+    std::string tag;
+    std::string attribute = {};
+    std::wstring value = {};
+};
+
+// Where a script's pages put the board's own message: the first element matching box whose
+// ancestors match each of within, or, when box names no attribute, the innermost such
+// element whose text contains heading (a heading such as "The following errors occurred").
+// Elements that hold fields a visitor fills in are a form, never a message (a sign-in form
+// under an error message is the exception that loses).
+struct MessageBox {
+    ElementMatch box;
+    std::vector<ElementMatch> within = {};
+    std::wstring heading = {};
+};
+
+// How a script's pages speak: its message boxes in the order they are tried, and the
+// words (lower case) by which it refuses a post for its flood limit or holds a topic for
+// a moderator.
+struct BoardWords {
+    std::vector<MessageBox> message_boxes;
+    std::vector<std::wstring> flood_phrases;
+    std::vector<std::wstring> moderation_phrases;
+};
+
+// What the sign-in of a script needs: the links that show a signed-in page (sign-out) and
+// that lead to the sign-in page, and how the board wants to be signed in to.
+struct SignInSteps {
+    std::vector<std::wstring> sign_out_links;
+    // Empty: the board shows its form on the main page (or after signing out) only.
+    std::vector<std::wstring> sign_in_links = {};
+    std::vector<std::wstring> sign_in_links_excluded = {};
+    // A main page that is signed in already is signed out before anything else (one META
+    // refresh followed); otherwise that happens only when no sign-in form is found.
+    bool sign_out_first = false;
+    // After such a sign-out the main page is opened again: the sign-out answer may carry
+    // no form.
+    bool reopen_main_after_sign_out = false;
+    // Boards that refuse a form sent too soon after the page that carried it.
+    int pause_before_sending = 0;
+    // The forum title is the page title without the white space around it.
+    bool trim_title = false;
+};
+
+// What the new-topic step of a script needs: the new-topic links, the proof of a posted
+// topic, the pauses around sending, and the result when the form is missing.
+struct NewTopicSteps {
+    std::vector<std::wstring> link_patterns;
+    std::wstring reply_pattern;
+    int pause_before = 10;
+    int pause_after = 0;
+    ResultCode form_missing = kNotScript;
+};
+
+// The engine of a board that draws its pages on the server: it reads each page into a
+// document and works through the board's own links and forms the way a browser user
+// would. The script engines derive from it and name their links, fields and message boxes.
+class PageEngine : public ForumEngine {
+public:
+    PageEngine();
+
+    ResultCode OpenSection(const std::wstring& url) override;
+    std::wstring LastAnswerText() const override;
+
+    HtmlDocument page;
+
+protected:
+    explicit PageEngine(const BoardWords& words);
+
+    ResultCode OpenUrl(const std::wstring& url, bool followRefresh);
+    ResultCode SubmitForm(const HtmlForm& form, bool followRefresh);
+    // Link search: the first link of the page whose absolute URL contains one of the
+    // patterns (case-sensitive) and none of the excluded ones; leaves the link cursor on it.
+    bool FindLink(const std::vector<std::wstring>& patterns,
+                  const std::vector<std::wstring>& excluded = {});
+    // Form search: reads the page's forms in document order into form until fits accepts
+    // one (fits fills the fields it needs and says whether they were all there). False
+    // when no form fits.
+    bool FindForm(HtmlForm& form, const std::function<bool(HtmlForm&)>& fits);
+    // The result of a post: follows one META refresh (failure: 9), then looks for the
+    // reply link; 0 with topicUrl set to the page reached, else 9 with the board's message.
+    // A refresh target that cannot be opened leaves the post unconfirmed; onLostAnswer,
+    // when given, then decides instead.
+    ResultCode CheckPostResult(const std::wstring& replyPattern, std::wstring& topicUrl,
+                               const std::function<ResultCode()>& onLostAnswer = nullptr);
+
+    // The board's message on the current page (its message boxes, else the page title when
+    // that is neither the board's nor the section's), as one line of at most
+    // kMaxBoardMessage characters. Empty when the page says nothing of its own; without
+    // titleWhenNoBox only the message boxes count.
+    std::wstring BoardMessage(bool titleWhenNoBox = true);
+    // Sets failure_text to the board's message and returns code.
+    ResultCode FailWithBoardMessage(ResultCode code);
+
+    // The sign-in every script shares: the main page (its title reported), signing out where
+    // the steps say so, the form (FillSignInForm) on the page or behind the sign-in link,
+    // the pause, the sending, one META refresh, then the sign-out link proves it; without
+    // one, NotSignedIn decides, with the board's words as the failure text.
+    ResultCode SignInWithForm(const SignInSteps& steps, const std::wstring& login,
+                              const std::wstring& password, std::wstring& forumTitle);
+    // Finds the sign-in form on the current page and fills in the account. False when no
+    // form has the fields.
+    virtual bool FillSignInForm(HtmlForm& form, const std::wstring& login,
+                                const std::wstring& password);
+    // The result of a sign-in the board answered without a sign-out link; refreshFollowed
+    // tells whether the answer led on by a META refresh. 7 unless a script knows better.
+    virtual ResultCode NotSignedIn(bool refreshFollowed);
+    bool IsSignedIn(const SignInSteps& steps) { return FindLink(steps.sign_out_links); }
+
+    // The new-topic step every script shares, run on the section page: the new-topic link
+    // into that section, the form (FillNewTopicForm), the limits the form declares, the
+    // pauses, the sending, a second sending after a flood refusal, and what became of the
+    // post.
+    ResultCode PostNewTopic(const std::wstring& subject, const std::wstring& body,
+                            std::wstring& topicUrl, const NewTopicSteps& steps);
+    // Finds the new-topic form on the current page and fills in subject and body and the
+    // button to press. False when the page has no complete form.
+    virtual bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
+                                  const std::wstring& body);
+    // Link search for a new-topic link that leads into the opened section: when the section's
+    // address names its forum id, only a link with that "f=" id is taken.
+    bool FindNewTopicLink(const std::vector<std::wstring>& patterns);
+
+    // Every link of the section page, as the topics it may list.
+    ResultCode ReadSectionTopics(TopicList& topics) override;
+
+private:
+    bool Matches(HtmlCursor element, const ElementMatch& match) const;
+    // True when the element holds a TEXTAREA or a field a visitor types into or ticks.
+    bool HoldsFormControls(HtmlCursor element) const;
+    std::wstring FindBoxText(const MessageBox& box);
+    TopicList LinksOfPage();
+    // A failure when the form declares a limit the subject or body exceeds; 0 otherwise.
+    ResultCode CheckDeclaredLimits(const HtmlForm& form, const std::wstring& subject,
+                                   const std::wstring& body);
+
+    const BoardWords& words_;
+    std::wstring section_title_;
+    std::wstring section_url_;
+};
+
+}  // namespace twk
