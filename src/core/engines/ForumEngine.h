@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,6 +25,10 @@ using SectionList = std::vector<SectionRecord>;
 struct TopicEntry {
     std::wstring url;
     std::wstring title;
+    // Where the board shows them: who started the topic, and when (seconds since the
+    // epoch; 0 when not shown).
+    std::wstring author = {};
+    int64_t started = 0;
 };
 using TopicList = std::vector<TopicEntry>;
 
