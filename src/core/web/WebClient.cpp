@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "text/Unicode.h"
 #include "web/HtmlForm.h"
@@ -131,6 +132,8 @@ struct WebClient::Impl {
         std::string referer;  // none when empty
         const std::string* post_body = nullptr;
         std::string content_type_line;
+        std::vector<std::string> extra_headers;  // "Name: value"
+        bool http11 = false;
     };
 
     // What the callbacks collect during one transfer.
@@ -170,6 +173,7 @@ struct WebClient::Impl {
     long ResponseCode(CURLcode result);
     std::wstring TransportErrorText(CURLcode result) const;
     bool CheckStatus(WebClient& client, bool answered) const;
+    void FillStatusText(WebClient& client) const;
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* user);
     static size_t OnBody(char* data, size_t size, size_t count, void* user);
@@ -407,34 +411,38 @@ bool WebClient::Impl::Send(WebClient& client, const Request& request) {
     curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(easy, CURLOPT_REFERER,
                      request.referer.empty() ? nullptr : request.referer.c_str());
+    curl_easy_setopt(
+        easy, CURLOPT_HTTP_VERSION,
+        static_cast<long>(request.http11 ? CURL_HTTP_VERSION_1_1 : CURL_HTTP_VERSION_1_0));
+    std::vector<std::string> lines = request.extra_headers;
     if (request.post_body == nullptr) {
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, nullptr);
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST,
+                         request.verb == "GET" ? nullptr : request.verb.c_str());
     } else {
-        std::string length = "Content-Length: " + std::to_string(request.post_body->size());
-        curl_slist* list = curl_slist_append(nullptr, request.content_type_line.c_str());
-        for (const char* line : {length.c_str(), "Expect:"}) {
-            curl_slist* longer = list != nullptr ? curl_slist_append(list, line) : nullptr;
-            if (longer == nullptr) {
-                curl_slist_free_all(list);
-            }
-            list = longer;
-        }
-        headers.reset(list);
-        if (!headers) {
-            Close();
-            client.error_text = Utf8ToWide(curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-            return false;
-        }
+        lines.push_back(request.content_type_line);
+        lines.push_back("Content-Length: " + std::to_string(request.post_body->size()));
+        lines.push_back("Expect:");
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.post_body->size()));
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.post_body->data());
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST,
                          request.verb == "POST" ? nullptr : request.verb.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
     }
+    curl_slist* list = nullptr;
+    for (const std::string& line : lines) {
+        curl_slist* longer = curl_slist_append(list, line.c_str());
+        if (longer == nullptr) {
+            curl_slist_free_all(list);
+            Close();
+            client.error_text = Utf8ToWide(curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+            return false;
+        }
+        list = longer;
+    }
+    headers.reset(list);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
 
     const ConnectionOptions& options = client.connection_options;
     bool haveCredentials = !options.proxy_login.empty() && !options.proxy_password.empty();
@@ -484,11 +492,18 @@ bool WebClient::Impl::CheckStatus(WebClient& client, bool answered) const {
     if (client.status_code == 200) {
         return true;
     }
-    client.error_text = std::to_wstring(client.status_code);
-    if (!status_text.empty()) {
-        client.error_text += L" " + status_text;
-    }
+    FillStatusText(client);
     return false;
+}
+
+void WebClient::Impl::FillStatusText(WebClient& client) const {
+    client.status_line = std::to_wstring(client.status_code);
+    if (!status_text.empty()) {
+        client.status_line += L" " + status_text;
+    }
+    if (client.status_code != 200) {
+        client.error_text = client.status_line;
+    }
 }
 
 WebClient::WebClient(const std::wstring& userAgent) : impl_(std::make_unique<Impl>(userAgent)) {
@@ -566,6 +581,54 @@ bool WebClient::PostForm(const HtmlForm& form) {
         return Fetch(CombineUrl(current_url, ResponseHeader(L"Location:")), 5, true);
     }
     return ok;
+}
+
+bool WebClient::Send(const HttpRequest& request, int redirectsLeft) {
+    std::wstring target = request.url;
+    std::string verb = WideToUtf8(request.method);
+    for (;;) {
+        body.clear();
+        raw_headers.clear();
+        status_code = 0;
+        if (!IsHttpToken(request.method)) {
+            error_text = kBadMethodText;
+            return false;
+        }
+        Impl::Request sent;
+        sent.verb = verb;
+        sent.url = RequestUrl(target);
+        sent.http11 = true;
+        sent.extra_headers.reserve(request.headers.size());
+        for (const std::string& line : request.headers) {
+            // A header line is one line; a value with a line break would start another.
+            if (line.find_first_of("\r\n") == std::string::npos) {
+                sent.extra_headers.push_back(line);
+            }
+        }
+        const bool has_body = verb != "GET" && verb != "HEAD";
+        if (has_body) {
+            sent.post_body = &request.body;
+            sent.content_type_line =
+                "Content-Type: " +
+                (request.content_type.empty() ? std::string("text/plain") : request.content_type);
+        }
+        if (sent.url.empty() || !impl_->Open()) {
+            return false;
+        }
+        current_url = target;
+        if (!impl_->Send(*this, sent)) {
+            return false;
+        }
+        impl_->FillStatusText(*this);
+        const bool redirect = status_code == 301 || status_code == 302 || status_code == 303 ||
+                              status_code == 307 || status_code == 308;
+        // Only reads follow a redirect: a write that is moved is not sent a second time.
+        if (!redirect || has_body || redirectsLeft < 1) {
+            return true;
+        }
+        target = CombineUrl(current_url, ResponseHeader(L"Location:"));
+        --redirectsLeft;
+    }
 }
 
 std::wstring WebClient::ResponseHeader(const std::wstring& name) const {

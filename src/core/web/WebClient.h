@@ -3,12 +3,24 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "storage/Records.h"
 
 namespace twk {
 
 struct HtmlForm;
+
+// A request of a board that answers in JSON: any method, header lines of its own
+// ("X-CSRF-Token: ...", "Accept: application/json"), and a body sent with its content type
+// by every method but GET and HEAD.
+struct HttpRequest {
+    std::wstring method = L"GET";
+    std::wstring url;
+    std::vector<std::string> headers = {};
+    std::string body = {};
+    std::string content_type = {};
+};
 
 // How long a request may take. A forum that stops answering, or answers a byte at a
 // time, must give its worker back: the whole request ends within total_milliseconds, and
@@ -38,13 +50,20 @@ public:
     uint32_t status_code = 0;  // 0 when no response arrived
     std::wstring current_url;  // the page whose bytes are in body
     ConnectionOptions connection_options;
-    std::wstring error_text;  // the last failure; never cleared by a new request
+    std::wstring error_text;   // the last failure; never cleared by a new request
+    std::wstring status_line;  // "403 Forbidden" of the last answer
 
     // True only when the final response is 200 with no transport failure. Get(url, 5)
     // makes at most six requests.
     bool Get(const std::wstring& url, int redirectsLeft);
     // Sends a form to its action; refused (false, nothing sent) when its method is "GET".
     bool PostForm(const HtmlForm& form);
+    // Sends a request and keeps whatever the server answered, refusals included: true
+    // when an answer arrived, whatever its status (the caller reads status_code, headers
+    // and body); false on a transport failure, with error_text. Reads follow up to
+    // redirectsLeft redirects; a write never follows one. Cookies, TLS, proxy, time-outs
+    // and the body limit are those of Get.
+    bool Send(const HttpRequest& request, int redirectsLeft = 5);
     // The value of a header of the last response; names match in any letter case
     // (name includes its colon, as in "Location:"). Empty when absent.
     std::wstring ResponseHeader(const std::wstring& name) const;

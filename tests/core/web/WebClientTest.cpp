@@ -65,6 +65,19 @@ protected:
                               [](const httplib::Request& request, httplib::Response& response) {
                                   response.set_content(request.body, "text/plain");
                               });
+        server_.server().Post("/refuse", [](const httplib::Request& request,
+                                            httplib::Response& response) {
+            response.status = 429;
+            response.set_header("Retry-After", "7");
+            response.set_content("{\"seen\":\"" + request.get_header_value("X-CSRF-Token") + "\"}",
+                                 "application/json");
+        });
+        server_.server().Post("/moved", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/hop/0", 307);
+        });
+        server_.server().Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/hop/0", 308);
+        });
         server_.server().Get("/zeros", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string("a\0b\0\0c", 6), "application/octet-stream");
         });
@@ -257,6 +270,58 @@ TEST_F(WebClientTest, OversizedBodyFailsWithAClearText) {
         EXPECT_EQ(client_.error_text, L"The response is larger than 64 MiB");
         EXPECT_LE(client_.body.size(), kBodyLimit);
     }
+}
+
+}  // namespace
+}  // namespace twk
+
+namespace twk {
+namespace {
+
+TEST_F(WebClientTest, SendKeepsTheAnswerOfARefusalWithItsHeaders) {
+    HttpRequest request;
+    request.method = L"POST";
+    request.url = server_.WideUrl("/refuse");
+    request.headers = {"X-CSRF-Token: abc", "Accept: application/json",
+                       "X-Injected: a\r\nX-Evil: 1"};
+    request.body = R"({"title":"Тема"})";
+    request.content_type = "application/json";
+    ASSERT_TRUE(client_.Send(request)) << client_.error_text;
+    EXPECT_EQ(client_.status_code, 429u);
+    EXPECT_EQ(client_.status_line, L"429 Too Many Requests");
+    EXPECT_EQ(client_.ResponseHeader(L"Retry-After:"), L"7");
+    EXPECT_EQ(client_.body, R"({"seen":"abc"})");
+
+    const SeenRequest sent = server_.Seen().back();
+    EXPECT_EQ(sent.version, "HTTP/1.1");
+    EXPECT_EQ(sent.Header("Content-Type"), "application/json");
+    EXPECT_EQ(sent.Header("Accept"), "application/json");
+    EXPECT_EQ(sent.body, request.body);
+    EXPECT_FALSE(sent.HasHeader("X-Injected"));
+    EXPECT_FALSE(sent.HasHeader("X-Evil"));
+    EXPECT_EQ(Utf8ToWide(sent.Header("User-Agent")), kUserAgent);
+}
+
+TEST_F(WebClientTest, SendFollowsRedirectsOfReadsButNeverResendsAWrite) {
+    HttpRequest read;
+    read.url = server_.WideUrl("/moved");
+    ASSERT_TRUE(client_.Send(read)) << client_.error_text;
+    EXPECT_EQ(client_.status_code, 200u);
+    EXPECT_EQ(client_.body, "arrived");
+
+    HttpRequest write = read;
+    write.method = L"POST";
+    ASSERT_TRUE(client_.Send(write)) << client_.error_text;
+    EXPECT_EQ(client_.status_code, 307u);
+    EXPECT_EQ(server_.Count(), 3u);
+}
+
+TEST_F(WebClientTest, SendFailsWithoutAnAnswer) {
+    HttpRequest request;
+    request.url = L"http://127.0.0.1:1/nothing";
+    EXPECT_FALSE(client_.Send(request));
+    EXPECT_FALSE(client_.error_text.empty());
+    EXPECT_EQ(client_.status_code, 0u);
 }
 
 }  // namespace
