@@ -98,8 +98,8 @@ private:
         if (text_[name_end] != L'=') {
             return std::nullopt;
         }
-        size_t bracket = text_.find(L']', name_end + 1);
-        if (bracket == std::wstring::npos || bracket >= end) {
+        const size_t bracket = std::wstring_view(text_).substr(0, end).find(L']', name_end + 1);
+        if (bracket == std::wstring_view::npos) {
             return std::nullopt;
         }
         return OpeningTag{tag,

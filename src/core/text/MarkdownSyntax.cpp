@@ -38,29 +38,6 @@ bool StartsEntity(std::wstring_view text, size_t amp) {
     return pos > amp + 1 && pos < text.size() && text[pos] == L';';
 }
 
-// At a line's start: "# ", "> ", "- ", "+ ", "--", "==", "1. ", "1) " and the like.
-// Returns how many characters from `first` go out before the backslash, or npos.
-size_t LineStartMarkup(std::wstring_view text, size_t first) {
-    const wchar_t c = text[first];
-    const wchar_t next = first + 1 < text.size() ? text[first + 1] : L'\0';
-    if (c == L'#' || c == L'>') {
-        return 0;
-    }
-    if ((c == L'-' || c == L'+' || c == L'=') &&
-        (next == L'\0' || IsSpaceOrTab(next) || next == c)) {
-        return 0;
-    }
-    size_t digits = first;
-    while (digits < text.size() && IsAsciiDigit(text[digits])) {
-        ++digits;
-    }
-    if (digits > first && digits < text.size() && (text[digits] == L'.' || text[digits] == L')') &&
-        (digits + 1 == text.size() || IsSpaceOrTab(text[digits + 1]))) {
-        return digits - first;
-    }
-    return std::wstring_view::npos;
-}
-
 bool IsUrlChar(wchar_t c) {
     return c > 0x20 && c != 0x7F && Classify(c) != CharClass::Space &&
            std::wstring_view(L"<>\"`[]{}|\\^").find(c) == std::wstring_view::npos;
@@ -134,22 +111,11 @@ bool DelimiterWorks(wchar_t marker, wchar_t before, wchar_t after, bool opening)
     return true;
 }
 
-std::wstring EscapeText(std::wstring_view text, bool line_start) {
+std::wstring EscapeText(std::wstring_view text) {
     std::wstring out;
     out.reserve(text.size() + text.size() / 8 + 1);
-    const size_t first = line_start ? text.find_first_not_of(L" \t") : std::wstring_view::npos;
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
-        if (i == first) {
-            const size_t kept = LineStartMarkup(text, first);
-            if (kept != std::wstring_view::npos) {
-                out.append(text.substr(i, kept));
-                out += L'\\';
-                out += text[i + kept];
-                i += kept;
-                continue;
-            }
-        }
         bool escape = false;
         switch (c) {
             case L'\\':
@@ -179,6 +145,30 @@ std::wstring EscapeText(std::wstring_view text, bool line_start) {
         out += c;
     }
     return out;
+}
+
+size_t LineStartEscape(std::wstring_view line) {
+    if (line.empty()) {
+        return std::wstring_view::npos;
+    }
+    const wchar_t c = line[0];
+    const wchar_t next = line.size() > 1 ? line[1] : L'\0';
+    if (c == L'#' || c == L'>') {
+        return 0;
+    }
+    if ((c == L'-' || c == L'+' || c == L'=') &&
+        (next == L'\0' || IsSpaceOrTab(next) || next == c)) {
+        return 0;
+    }
+    size_t digits = 0;
+    while (digits < line.size() && IsAsciiDigit(line[digits])) {
+        ++digits;
+    }
+    if (digits > 0 && digits < line.size() && (line[digits] == L'.' || line[digits] == L')') &&
+        (digits + 1 == line.size() || IsSpaceOrTab(line[digits + 1]))) {
+        return digits;
+    }
+    return std::wstring_view::npos;
 }
 
 std::optional<Span> FindAddress(std::wstring_view text, size_t from) {

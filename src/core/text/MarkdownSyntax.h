@@ -20,10 +20,14 @@ CharClass Classify(wchar_t c);
 bool DelimiterWorks(wchar_t marker, wchar_t before, wchar_t after, bool opening);
 
 // `text` (one line's piece, no line breaks) with a backslash before each character that
-// Markdown would read as markup. Those that only mean something at the start of a line
-// (headings, quotes, lists, setext underlines) are escaped only when `line_start` says the
-// piece starts one, so that prose stays readable in the board's editor.
-std::wstring EscapeText(std::wstring_view text, bool line_start);
+// Markdown would read as inline markup.
+std::wstring EscapeText(std::wstring_view text);
+
+// Where a backslash must go into an output line (without leading spaces) so that its start
+// is not read as a heading, quote, list item or setext underline ("# ", "> ", "- ", "==",
+// "1. "), or npos. Checked on the finished lines, since the characters that make such a
+// start may come from different pieces once marks around them are dropped.
+size_t LineStartEscape(std::wstring_view line);
 
 struct Span {
     size_t begin;

@@ -114,7 +114,6 @@ private:
                 return;
             }
             segments_.push_back({Piece::Break, {}});
-            line_start_ = true;
             pos = end + 1;
         }
     }
@@ -166,32 +165,25 @@ private:
         if (!ClosePair(open)) {
             // A link whose text is only spaces would be invisible: it shows its address.
             segments_.insert(segments_.begin() + static_cast<std::ptrdiff_t>(open) + 1,
-                             {Piece::Text, EscapeText(node.url, false)});
+                             {Piece::Text, EscapeText(node.url)});
         }
-        line_start_ = false;
     }
 
     void WriteImage(const BBNode& node) {
         // A blank line inside the brackets would end the paragraph and the image with it.
         std::wstring alt = node.text;
         std::replace(alt.begin(), alt.end(), L'\n', L' ');
-        AddMarkup(L"![" + EscapeText(alt, false) + L"](" + Destination(node.url) + L")");
+        AddMarkup(L"![" + EscapeText(alt) + L"](" + Destination(node.url) + L")");
     }
 
     void AddText(std::wstring_view text) {
         if (text.empty()) {
             return;
         }
-        segments_.push_back({Piece::Text, EscapeText(text, line_start_)});
-        if (text.find_first_not_of(L" \t") != std::wstring_view::npos) {
-            line_start_ = false;
-        }
+        segments_.push_back({Piece::Text, EscapeText(text)});
     }
 
-    void AddMarkup(std::wstring text) {
-        segments_.push_back({Piece::Markup, std::move(text)});
-        line_start_ = false;
-    }
+    void AddMarkup(std::wstring text) { segments_.push_back({Piece::Markup, std::move(text)}); }
 
     size_t OpenPair(Style style, Mode mode, std::wstring link_end) {
         pairs_.push_back({style, mode, std::move(link_end)});
@@ -459,11 +451,23 @@ private:
         return {};
     }
 
-    // The segments end to end, each line without spaces at its ends: a space moved out of
-    // a pair of marks must not indent a line.
+    // The segments end to end. Each line loses the spaces at its ends (a space moved out of
+    // a pair of marks must not indent a line) and gets a backslash where its start would
+    // read as a block. A '!' typed just before a link would make it an image.
     std::wstring Join() const {
         std::wstring text;
         for (const Segment& segment : segments_) {
+            if (segment.piece == Piece::Open && pairs_[segment.pair].mode == Mode::Link &&
+                !text.empty() && text.back() == L'!') {
+                const size_t bang = text.size() - 1;
+                size_t backslashes = 0;
+                while (backslashes < bang && text[bang - 1 - backslashes] == L'\\') {
+                    ++backslashes;
+                }
+                if (backslashes % 2 == 0) {
+                    text.insert(bang, 1, L'\\');
+                }
+            }
             text += Rendered(segment);
         }
         std::wstring out;
@@ -471,11 +475,18 @@ private:
         size_t pos = 0;
         for (;;) {
             const size_t end = text.find(L'\n', pos);
-            const std::wstring_view line = std::wstring_view(text).substr(
+            std::wstring_view line = std::wstring_view(text).substr(
                 pos, end == std::wstring::npos ? std::wstring::npos : end - pos);
             const size_t first = line.find_first_not_of(L" \t");
             if (first != std::wstring_view::npos) {
-                out.append(line.substr(first, line.find_last_not_of(L" \t") - first + 1));
+                line = line.substr(first, line.find_last_not_of(L" \t") - first + 1);
+                const size_t escape = markdown::LineStartEscape(line);
+                if (escape != std::wstring_view::npos) {
+                    out.append(line.substr(0, escape));
+                    out += L'\\';
+                    line.remove_prefix(escape);
+                }
+                out.append(line);
             }
             if (end == std::wstring::npos) {
                 return out;
@@ -488,7 +499,6 @@ private:
     const MarkdownFlavour flavour_;
     std::vector<Segment> segments_;
     std::vector<Pair> pairs_;
-    bool line_start_ = true;
     int link_depth_ = 0;
 };
 

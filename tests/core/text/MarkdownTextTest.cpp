@@ -124,7 +124,11 @@ INSTANTIATE_TEST_SUITE_P(
                      Boards::Both,
                      L"\\# h\\\n\\- i\\\n\\+ i\\\n\\* i\\\n1\\. o\\\n2\\) t\\\n\\> q\\\n"
                      L"\\---\\\n\\===\\\ncode\\\n-5 degrees"},
-        MarkdownCase{"LineStartInsideMarks", L"x\n[b]# y[/b]", Boards::Both, L"x\\\n**\\# y**"},
+        MarkdownCase{"LineStartBehindMarksLeft", L"x\n[b]# y[/b]", Boards::Both, L"x\\\n**# y**"},
+        // Without its italic the line would start "1. ": an ordered list.
+        MarkdownCase{"LineStartOnceMarksAreDropped", L"1[i].[/i] x", Boards::NodeBB, L"1\\. x"},
+        MarkdownCase{"BangBeforeLink", L"Look![url=http://a]here[/url]", Boards::Both,
+                     LR"(Look\![here](http://a))"},
         MarkdownCase{"AddressesInText", L"see http://a.com/_x_?a=1&b=2. (http://w.org/A_(b)) ok",
                      Boards::Both, L"see <http://a.com/_x_?a=1&b=2>. (<http://w.org/A_(b)>) ok"},
         MarkdownCase{"AddressInLinkTextStaysText", L"[url=http://a]see http://b/_c[/url]",
