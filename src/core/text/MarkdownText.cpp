@@ -369,17 +369,7 @@ private:
     }
 
     bool Fits(const Pair& pair, size_t open, size_t close) const {
-        if (pair.mode == Mode::None || pair.mode == Mode::Link) {
-            return true;
-        }
-        if (pair.mode == Mode::BBCode) {
-            // "[b](x)" would be a link and "[b]: x" at a line's start a link definition.
-            for (size_t mark : {open, close}) {
-                const wchar_t next = After(mark).ch;
-                if (next == L'(' || next == L':') {
-                    return false;
-                }
-            }
+        if (pair.mode == Mode::None || pair.mode == Mode::Link || pair.mode == Mode::BBCode) {
             return true;
         }
         const wchar_t marker = pair.mode == Mode::Star ? L'*' : L'_';
@@ -453,10 +443,19 @@ private:
 
     // The segments end to end. Each line loses the spaces at its ends (a space moved out of
     // a pair of marks must not indent a line) and gets a backslash where its start would
-    // read as a block. A '!' typed just before a link would make it an image.
+    // read as a block. A '!' typed just before a link would make it an image, and a '(' or
+    // ':' typed just after a BBCode mark a link ("[b](x)") or a link definition ("[b]: x").
     std::wstring Join() const {
         std::wstring text;
+        bool after_bbcode_mark = false;
         for (const Segment& segment : segments_) {
+            const std::wstring_view rendered = Rendered(segment);
+            if (rendered.empty()) {
+                continue;
+            }
+            if (after_bbcode_mark && (rendered.front() == L'(' || rendered.front() == L':')) {
+                text += L'\\';
+            }
             if (segment.piece == Piece::Open && pairs_[segment.pair].mode == Mode::Link &&
                 !text.empty() && text.back() == L'!') {
                 const size_t bang = text.size() - 1;
@@ -468,7 +467,9 @@ private:
                     text.insert(bang, 1, L'\\');
                 }
             }
-            text += Rendered(segment);
+            text += rendered;
+            after_bbcode_mark = (segment.piece == Piece::Open || segment.piece == Piece::Close) &&
+                                pairs_[segment.pair].mode == Mode::BBCode;
         }
         std::wstring out;
         out.reserve(text.size());

@@ -83,8 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
                      L"a\"x\"b"},
         MarkdownCase{"MarksTouchingOnDiscourse", L"x[b]a[/b][i]b[/i]y", Boards::Discourse,
                      L"x**a**[i]b[/i]y"},
-        // "[i](x)" would be a link: the italic goes.
-        MarkdownCase{"NoBBCodeBeforeParenthesis", L"a[i](x)[/i]", Boards::Discourse, L"a(x)"}),
+        // "[i](x)" would be a link.
+        MarkdownCase{"ParenthesisAfterBBCodeMarkEscaped", L"a[i](x)[/i]", Boards::Discourse,
+                     LR"(a[i]\(x)[/i])"}),
     [](const testing::TestParamInfo<MarkdownCase>& row) { return std::string(row.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
