@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     libsqlite3-dev sqlite3 libboost-dev libboost-regex-dev libhtmlcxx-dev
-    libcurl4-openssl-dev ca-certificates libssl-dev qt6-base-dev libgl-dev
+    libcurl4-openssl-dev ca-certificates libssl-dev nlohmann-json3-dev qt6-base-dev libgl-dev
     qt6-qpa-plugins fonts-dejavu-core xdg-utils
     googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
     xvfb xauth x11-utils
