@@ -169,11 +169,13 @@ bool FakeJsonForum::LoseAnswer(const httplib::Request& request, httplib::Respons
     return false;
 }
 
-void FakeJsonForum::SendJson(httplib::Response& response, int status, const nlohmann::json& body) {
+void FakeJsonForum::SendJson(httplib::Response& response, int status,
+                             const nlohmann::ordered_json& body) {
     response.status = status;
     // Text a client sent may not be valid UTF-8; the board would store it mangled, not fail.
-    response.set_content(body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                         "application/json; charset=utf-8");
+    response.set_content(
+        body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
+        "application/json; charset=utf-8");
 }
 
 void FakeJsonForum::SendText(httplib::Response& response, int status, const std::string& text,
@@ -182,8 +184,8 @@ void FakeJsonForum::SendText(httplib::Response& response, int status, const std:
     response.set_content(text, contentType);
 }
 
-nlohmann::json FakeJsonForum::Fixture(const std::string& relative) {
-    return nlohmann::json::parse(ReadFixture(relative));
+nlohmann::ordered_json FakeJsonForum::Fixture(const std::string& relative) {
+    return nlohmann::ordered_json::parse(ReadFixture(relative));
 }
 
 std::string FakeJsonForum::CookieValue(const httplib::Request& request, const std::string& name) {
@@ -209,7 +211,7 @@ std::multimap<std::string, std::string> FakeJsonForum::BodyFields(const httplib:
         return ParseFormFields(request.body);
     }
     std::multimap<std::string, std::string> fields;
-    nlohmann::json body = nlohmann::json::parse(request.body, nullptr, false);
+    nlohmann::ordered_json body = nlohmann::ordered_json::parse(request.body, nullptr, false);
     if (body.is_object()) {
         for (const auto& [name, value] : body.items()) {
             fields.emplace(name, value.is_string() ? value.get<std::string>() : value.dump());

@@ -64,11 +64,12 @@ protected:
     // False when the answer goes through.
     bool LoseAnswer(const httplib::Request& request, httplib::Response& response) const;
 
-    static void SendJson(httplib::Response& response, int status, const nlohmann::json& body);
+    static void SendJson(httplib::Response& response, int status,
+                         const nlohmann::ordered_json& body);
     static void SendText(httplib::Response& response, int status, const std::string& text,
                          const char* contentType = "text/plain; charset=utf-8");
     // A fixture under tests/fixtures, parsed.
-    static nlohmann::json Fixture(const std::string& relative);
+    static nlohmann::ordered_json Fixture(const std::string& relative);
     static std::string CookieValue(const httplib::Request& request, const std::string& name);
     // The fields of a body: a JSON object's members (strings as they are, other values as
     // JSON text) or a form's fields.
