@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <ctime>
 #include <filesystem>
 #include <utility>
@@ -237,6 +238,37 @@ std::string FakeJsonForum::Trim(const std::string& text) {
         return {};
     }
     return text.substr(begin, text.find_last_not_of(kSpace) - begin + 1);
+}
+
+bool FakeJsonForum::IsLetter(wchar_t c) {
+    if (c < 0x80) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+    }
+    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x52F) ||
+           (c >= 0x590 && c <= 0x6FF) || (c >= 0x3040 && c <= 0x30FF && c != 0x30FB) ||
+           (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF);
+}
+
+wchar_t FakeJsonForum::Lower(wchar_t c) {
+    if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x391 && c <= 0x3A9) || (c >= 0x410 && c <= 0x42F)) {
+        return c + 0x20;
+    }
+    if (c >= 0x400 && c <= 0x40F) {
+        return c + 0x50;
+    }
+    return c;
+}
+
+wchar_t FakeJsonForum::Upper(wchar_t c) {
+    if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
+        return c - 0x20;
+    }
+    if (c >= 0x450 && c <= 0x45F) {
+        return c - 0x50;
+    }
+    return c;
 }
 
 std::string FakeJsonForum::Paragraph(const std::string& text) {

