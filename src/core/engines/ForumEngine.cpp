@@ -5,6 +5,7 @@
 #include "engines/BoardText.h"
 #include "engines/IPBoardEngine.h"
 #include "engines/MyBBEngine.h"
+#include "engines/NodeBBEngine.h"
 #include "engines/PhpBBEngine.h"
 #include "engines/SMFEngine.h"
 #include "engines/VBulletinEngine.h"
@@ -134,6 +135,26 @@ ResultCode ForumEngine::CheckLengthLimits(const std::wstring& subject, const std
     return kOk;
 }
 
+ResultCode ForumEngine::CheckMinimumLengths(const std::wstring& subject, const std::wstring& body,
+                                            int minSubject, int minBody) {
+    struct Limit {
+        const std::wstring& text;
+        int least;
+        int format;
+    };
+    for (const Limit& limit : {Limit{subject, minSubject, kIdsSubjectTooShort},
+                               Limit{body, minBody, kIdsMessageTooShort}}) {
+        const size_t first = limit.text.find_first_not_of(L" \t\r\n");
+        const size_t last = limit.text.find_last_not_of(L" \t\r\n");
+        const int length = first == std::wstring::npos ? 0 : static_cast<int>(last - first + 1);
+        if (limit.least > 0 && length < limit.least) {
+            failure_text = FormatText(LoadText(limit.format), length, limit.least);
+            return kNoMessageForm;
+        }
+    }
+    return kOk;
+}
+
 ResultCode ForumEngine::ReadSectionTopics(TopicList&) {
     return kNotScript;
 }
@@ -189,6 +210,9 @@ std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName) {
     }
     if (scriptName == L"MyBB") {
         return std::make_unique<MyBBEngine>();
+    }
+    if (scriptName == L"NodeBB") {
+        return std::make_unique<NodeBBEngine>();
     }
     return nullptr;
 }

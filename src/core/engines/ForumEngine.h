@@ -111,6 +111,10 @@ protected:
     // characters, than the board accepts; a negative limit is none. 0 otherwise.
     ResultCode CheckLengthLimits(const std::wstring& subject, const std::wstring& body,
                                  int maxSubject, int maxBody);
+    // The same for the shortest subject and body a board takes (the ends' white space
+    // not counted, as boards trim); a limit of 0 or less is none.
+    ResultCode CheckMinimumLengths(const std::wstring& subject, const std::wstring& body,
+                                   int minSubject, int minBody);
 
     // The topics the opened section lists now, newest first where the board says. Used
     // after a sending whose answer was lost.

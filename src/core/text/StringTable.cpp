@@ -61,6 +61,14 @@ constexpr Entry kStrings[] = {
     {153,
      L"The forum answered \"%1%\" after the message was sent, and the topic is not listed "
      L"in the section: it may still have been posted."},
+    {160, L"The subject has %1% characters; this board needs at least %2%."},
+    {161, L"The message has %1% characters; this board needs at least %2%."},
+    {162,
+     L"The forum accepted the password but does not keep this program signed in (it may "
+     L"take it for a crawler)."},
+    {163, L"The forum says this category does not exist, or it cannot be seen."},
+    {164, L"This account may not start topics in this category."},
+    {165, L"The forum named the new topic but it could not be read back: %1%"},
 };
 
 }  // namespace

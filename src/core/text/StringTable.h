@@ -56,6 +56,13 @@ enum StringId : int {
     kIdsSubjectTooLong = 151,
     kIdsMessageTooLong = 152,
     kIdsAnswerLostAfterSending = 153,
+    // Texts of the boards that answer in JSON.
+    kIdsSubjectTooShort = 160,
+    kIdsMessageTooShort = 161,
+    kIdsSignInNotKept = 162,
+    kIdsCategoryNotFound = 163,
+    kIdsNoRightToStartTopics = 164,
+    kIdsTopicNotReadBack = 165,
 };
 
 // The string with that id from the string table; empty when there is none.
