@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engines/BoardText.h"
+#include "engines/DiscourseEngine.h"
 #include "engines/IPBoardEngine.h"
 #include "engines/MyBBEngine.h"
 #include "engines/PhpBBEngine.h"
@@ -189,6 +190,9 @@ std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName) {
     }
     if (scriptName == L"MyBB") {
         return std::make_unique<MyBBEngine>();
+    }
+    if (scriptName == L"Discourse") {
+        return std::make_unique<DiscourseEngine>();
     }
     return nullptr;
 }

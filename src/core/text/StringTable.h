@@ -56,6 +56,16 @@ enum StringId : int {
     kIdsSubjectTooLong = 151,
     kIdsMessageTooLong = 152,
     kIdsAnswerLostAfterSending = 153,
+    // Texts of the Discourse engine.
+    kIdsSubjectTooShort = 170,
+    kIdsMessageTooShort = 171,
+    kIdsSecondFactorNeeded = 172,
+    kIdsSingleSignOnOnly = 173,
+    kIdsPasswordExpired = 174,
+    kIdsNoSuchCategory = 175,
+    kIdsCategoryClosed = 176,
+    kIdsHeldForModerator = 177,
+    kIdsTopicNotShown = 178,
 };
 
 // The string with that id from the string table; empty when there is none.
