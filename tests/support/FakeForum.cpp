@@ -172,6 +172,11 @@ bool FakeForum::CheckCredentials(const std::string& login, const std::string& pa
     return other != more_accounts_.end() && other->second == decoded_password;
 }
 
+std::wstring FakeForum::AccountLogin() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return login_;
+}
+
 void FakeForum::AddAccount(const std::wstring& login, const std::wstring& password) {
     std::lock_guard<std::mutex> lock(mutex_);
     more_accounts_[login] = password;

@@ -67,6 +67,8 @@ protected:
 
     // True when the raw form values (bytes in the page charset) match the account.
     bool CheckCredentials(const std::string& login, const std::string& password) const;
+    // The login SetAccount gave.
+    std::wstring AccountLogin() const;
 
     // The fields of a form body or a query ("a=1&b=x+y"), names and values as the raw
     // bytes the client encoded (in the page charset).

@@ -1,18 +1,20 @@
 // fake_board: serves one of the test fake forums on 127.0.0.1 until it is interrupted, so
 // that the desktop program and twk can be tried by hand without a real board.
 //
-//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4|MyBB|SMF]
-//   [utf-8|windows-1251]
+//   fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|vBulletin4|MyBB|SMF|
+//   NodeBB|Discourse] [utf-8|windows-1251]
 //
-// MyBB and SMF 2.1 boards speak UTF-8 only; they ignore the charset.
+// MyBB, SMF 2.1, NodeBB and Discourse boards speak UTF-8 only; they ignore the charset.
 #include <csignal>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "support/FakeDiscourse.h"
 #include "support/FakeIPBoard.h"
 #include "support/FakeMyBB.h"
+#include "support/FakeNodeBB.h"
 #include "support/FakePhpBB.h"
 #include "support/FakeSMF.h"
 #include "support/FakeVBulletin.h"
@@ -70,6 +72,19 @@ bool MakeBoard(const std::string& kind, uint32_t codePage, Board& board) {
         board.forum = std::move(fake);
         return true;
     }
+    if (kind == "NodeBB") {
+        auto fake = std::make_unique<FakeNodeBB>();
+        board = {nullptr, fake->MainUrl(), FakeNodeBB::kLogin, FakeNodeBB::kPassword, "NodeBB"};
+        board.forum = std::move(fake);
+        return true;
+    }
+    if (kind == "Discourse") {
+        auto fake = std::make_unique<FakeDiscourse>();
+        board = {nullptr, fake->MainUrl(), FakeDiscourse::kLogin, FakeDiscourse::kPassword,
+                 "Discourse"};
+        board.forum = std::move(fake);
+        return true;
+    }
     return false;
 }
 
@@ -82,7 +97,7 @@ int main(int argc, char** argv) {
     Board board;
     if (!MakeBoard(kind, code_page, board)) {
         std::cerr << "Usage: fake_board [phpBB3|phpBB2|IPBoard2|IPBoard3|IPBoard34|vBulletin3|"
-                     "vBulletin4|MyBB|SMF] [utf-8|windows-1251]\n";
+                     "vBulletin4|MyBB|SMF|NodeBB|Discourse] [utf-8|windows-1251]\n";
         return 64;
     }
     std::cout << "Script:   " << board.script << "\n"
