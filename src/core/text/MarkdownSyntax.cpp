@@ -204,14 +204,16 @@ std::optional<Span> FindAddress(std::wstring_view text, size_t from) {
 }
 
 std::wstring Destination(std::wstring_view url) {
-    // Angle brackets keep an address with spaces or parentheses in one piece; backslashes
-    // are doubled because Markdown reads escapes in destinations too.
+    // Angle brackets keep an address with spaces or parentheses in one piece. Markdown reads
+    // escapes and entities in destinations too: backslashes are doubled and "&amp;" stays.
     const bool pointy = std::any_of(url.begin(), url.end(), [](wchar_t c) {
         return c <= 0x20 || c == L'(' || c == L')' || c == L'<' || c == L'>';
     });
     std::wstring out = pointy ? L"<" : L"";
-    for (wchar_t c : url) {
-        if (c == L'\\' || (pointy && (c == L'<' || c == L'>'))) {
+    for (size_t i = 0; i < url.size(); ++i) {
+        const wchar_t c = url[i];
+        if (c == L'\\' || (pointy && (c == L'<' || c == L'>')) ||
+            (c == L'&' && StartsEntity(url, i))) {
             out += L'\\';
         }
         out += c;

@@ -52,6 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
                      Boards::Both, L"[t](<http://a.com/a b(c)>)"},
         MarkdownCase{"BareLinkWithSpace", L"[url]http://a.com/a b[/url]", Boards::Both,
                      L"[http://a.com/a b](<http://a.com/a b>)"},
+        MarkdownCase{"LinkEntityKept", L"[url=http://a/?x=1&amp;y=2]t[/url]", Boards::Both,
+                     LR"([t](http://a/?x=1\&amp;y=2))"},
         MarkdownCase{"LinkBackslashKept", L"[url=http://a.com/a\\b]t[/url]", Boards::Both,
                      LR"([t](http://a.com/a\\b))"},
         MarkdownCase{"LinkWithoutTextShowsAddress", L"[url=http://a.com] [/url]", Boards::Both,
