@@ -227,6 +227,11 @@ PostAnswer ReadPostAnswer(int status, std::string_view body, const std::wstring&
     }
     const json parsed = Parse(body);
     if (!parsed.is_object()) {
+        // A proxy's own rate limit turned the request away before the board saw it.
+        if (status == 429) {
+            answer.kind = PostAnswer::kRateLimited;
+            answer.wait_seconds = SecondsOf(retryAfter);
+        }
         return answer;
     }
     answer.words = WordsOf(parsed);

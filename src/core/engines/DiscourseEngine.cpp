@@ -140,7 +140,8 @@ ResultCode DiscourseEngine::SignIn(const std::wstring& login, const std::wstring
         }
         for (const auto& refusal : kSignInRefusals) {
             if (refusal.kind == answer.kind) {
-                const std::wstring words = BoardWords(answer.words);
+                const std::wstring words =
+                    answer.words.empty() ? web.status_line : BoardWords(answer.words);
                 return Fail(refusal.code,
                             refusal.text == 0 ? words : FormatText(LoadText(refusal.text), words));
             }
@@ -268,7 +269,9 @@ ResultCode DiscourseEngine::PostTopic(const std::wstring& subject, const std::ws
         }
         for (const auto& refusal : kPostRefusals) {
             if (refusal.kind == answer.kind) {
-                return Fail(refusal.code, BoardWords(answer.words));
+                // A proxy's refusal has no words of the board's: its status line speaks.
+                return Fail(refusal.code,
+                            answer.words.empty() ? web.status_line : BoardWords(answer.words));
             }
         }
         return LostAnswer(subject, known, topicUrl);

@@ -72,6 +72,8 @@ TEST(DiscourseSavedAnswerTest, RateLimitWaitComesFromTheBodyOrElseTheHeader) {
     EXPECT_EQ(ReadPostAnswer(429, Saved("posts-create-rate-limited"), L"99").wait_seconds, 7);
     EXPECT_EQ(ReadSignInAnswer(429, R"({"errors":["Slow down"]})", L" 12 ").wait_seconds, 12);
     EXPECT_EQ(ReadSignInAnswer(429, "<html>Too Many Requests</html>", L"5").wait_seconds, 5);
+    EXPECT_EQ(ReadPostAnswer(429, "<html>Too Many Requests</html>", L"5").kind,
+              PostAnswer::kRateLimited);
     EXPECT_EQ(ReadPostAnswer(429, "{}", L"Wed, 21 Oct 2026 07:28:00 GMT").wait_seconds, -1);
 }
 
