@@ -354,6 +354,18 @@ TEST_F(DiscourseEngineTest, WrongPasswordIsRefusedInTheBoardsWords) {
     EXPECT_EQ(engine.failure_text, L"Incorrect username, email or password");
 }
 
+TEST_F(DiscourseEngineTest, AddressWithoutDiscourseIsNotTheScript) {
+    // The site lives in /forum; its host's root answers no route of Discourse's.
+    FakeDiscourse board({.prefix = "/forum"});
+    engine.SetBaseUrl(board.Url("/"));
+
+    EXPECT_EQ(engine.SignIn(FakeDiscourse::kLogin, FakeDiscourse::kPassword, forum_title),
+              kNotScript);
+
+    EXPECT_EQ(engine.failure_text, L"");
+    EXPECT_EQ(board.CountRequests("POST"), 0u);
+}
+
 TEST_F(DiscourseEngineTest, RateLimitedSignInWaitsTheNamedSecondsAndSignsIn) {
     FakeDiscourse board(Timed({.sign_in_rate_limited_until = 42}));
 
