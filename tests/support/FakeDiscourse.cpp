@@ -117,6 +117,27 @@ bool FakeDiscourse::Silenced() const {
     return accounts_[0].silenced;
 }
 
+void FakeDiscourse::DeleteCategory(int id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deleted_categories_.insert(id);
+}
+
+void FakeDiscourse::CloseCategory(int id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_categories_.insert(id);
+}
+
+void FakeDiscourse::EndSessions() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auth_tokens_.clear();
+}
+
+void FakeDiscourse::ExpireForumSessions() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    forum_sessions_.clear();
+    csrf_tokens_.clear();
+}
+
 void FakeDiscourse::RegisterHandlers() {
     auto bind = [this](void (FakeDiscourse::*method)(const httplib::Request&, httplib::Response&)) {
         return [this, method](const httplib::Request& request, httplib::Response& response) {
@@ -150,7 +171,8 @@ void FakeDiscourse::RegisterHandlers() {
     Post(R"(/posts(?:\.json)?)", bind(&FakeDiscourse::CreatePost));
     Get(R"(/t/(?:[^/]+/)?(\d+)(?:\.json)?)", bind(&FakeDiscourse::ReadTopic));
     Get(R"(/latest(?:\.json)?)", bind(&FakeDiscourse::List));
-    Get(R"(/c/(?:[^/]+/)?(\d+)(?:/l/latest)?(?:\.json)?)", bind(&FakeDiscourse::List));
+    // A subcategory's path names its parent: /c/<parent>/<slug>/<id>.
+    Get(R"(/c/(?:[^/]+/)*(\d+)(?:/l/latest)?(?:\.json)?)", bind(&FakeDiscourse::List));
 }
 
 FakeDiscourse::Visit FakeDiscourse::Begin(const httplib::Request& request,
@@ -191,7 +213,8 @@ std::string FakeDiscourse::NewForumSession(httplib::Response& response, const st
 
 bool FakeDiscourse::RefusedWrite(const httplib::Request& request, httplib::Response& response,
                                  const Visit& visit) const {
-    std::string token = request.get_header_value("X-CSRF-Token");
+    std::string token =
+        options_.strips_csrf_header ? std::string() : request.get_header_value("X-CSRF-Token");
     if (token.empty()) {
         token = Field(BodyFields(request), "authenticity_token");
     }
@@ -220,22 +243,35 @@ std::string FakeDiscourse::UsernameOf(int userId) const {
     return userId == kSecondUserId ? WideToUtf8(kSecondLogin) : "system";
 }
 
-const json* FakeDiscourse::CategoryOf(int id) const {
+std::optional<json> FakeDiscourse::CategoryOf(int id) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (deleted_categories_.count(id) != 0) {
+        return std::nullopt;
+    }
     for (const json& category : site_["categories"]) {
         if (category["id"] == id) {
-            return &category;
+            json found = category;
+            if (closed_categories_.count(id) != 0) {
+                found["permission"] = nullptr;
+            }
+            return found;
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 void FakeDiscourse::SiteJson(const httplib::Request& request, httplib::Response& response) {
     Visit visit = Begin(request, response);
     json body = site_;
-    if (visit.user < 0) {
-        // Site#categories: an anonymous visitor may start topics nowhere.
-        for (json& category : body["categories"]) {
-            category["permission"] = nullptr;
+    body["categories"] = json::array();
+    for (const json& listed : site_["categories"]) {
+        std::optional<json> category = CategoryOf(listed["id"].get<int>());
+        if (category) {
+            // Site#categories: an anonymous visitor may start topics nowhere.
+            if (visit.user < 0) {
+                (*category)["permission"] = nullptr;
+            }
+            body["categories"].push_back(*category);
         }
     }
     SendJson(response, 200, body);

@@ -60,6 +60,9 @@ public:
         int max_topic_title_length = 255;
         int min_first_post_length = 20;
         bool allow_uncategorized_topics = false;
+        // A proxy in front of the site drops the X-CSRF-Token header: every write is
+        // refused with BAD CSRF.
+        bool strips_csrf_header = false;
         // The folder the site lives in ("" or e.g. "/forum"): every route is below it.
         std::string prefix = {};
         // Faults of the road between client and site.
@@ -99,6 +102,15 @@ public:
     std::set<int> HeldTopics() const;
     // Whether the first account was silenced (a fast typer's first topic).
     bool Silenced() const;
+
+    // What changes on the site while a client works. An administrator deletes a category,
+    // or takes the members' right to start topics in it; every session ends (an
+    // administrator signs the accounts out); the session cookies expire, and with them the
+    // CSRF tokens issued for them, while the sign-in stays.
+    void DeleteCategory(int id);
+    void CloseCategory(int id);
+    void EndSessions();
+    void ExpireForumSessions();
 
     // Discourse's stored title: trimmed, inner runs of spaces one space, a lone final
     // period dropped, the first letter capitalised (title_prettify).
@@ -149,7 +161,8 @@ private:
     bool RefusedWrite(const httplib::Request& request, httplib::Response& response,
                       const Visit& visit) const;
     std::string UsernameOf(int userId) const;
-    const nlohmann::ordered_json* CategoryOf(int id) const;
+    // A category as /site.json lists it now; none once deleted.
+    std::optional<nlohmann::ordered_json> CategoryOf(int id) const;
     std::optional<Topic> FindTopic(int id) const;
     nlohmann::ordered_json ListJson(int categoryId) const;
 
@@ -172,6 +185,8 @@ private:
     std::vector<Topic> topics_;
     std::map<int, int> id_of_;  // FakeTopic id -> topic id
     std::set<int> held_topics_;
+    std::set<int> deleted_categories_;
+    std::set<int> closed_categories_;
     int next_post_id_ = 300;
 };
 

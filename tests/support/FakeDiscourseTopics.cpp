@@ -131,8 +131,8 @@ void FakeDiscourse::CreatePost(const httplib::Request& request, httplib::Respons
                           ? kUncategorizedCategory
                           : NumberOf(category_field);
     if (!category_field.empty()) {
-        const json* category = CategoryOf(category_id);
-        if (category == nullptr) {
+        const std::optional<json> category = CategoryOf(category_id);
+        if (!category) {
             SendError(response, 400, "You supplied invalid parameters to the request: category",
                       "invalid_parameters", nullptr);
             return;
@@ -316,7 +316,7 @@ void FakeDiscourse::List(const httplib::Request& request, httplib::Response& res
     }
     Visit visit = Begin(request, response);
     const int category_id = request.matches.size() > 1 ? std::stoi(request.matches[1].str()) : 0;
-    if (category_id != 0 && CategoryOf(category_id) == nullptr) {
+    if (category_id != 0 && !CategoryOf(category_id)) {
         SendError(response, 404, "The requested URL or resource could not be found.", "not_found",
                   nullptr);
         return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engines/BoardText.h"
+#include "engines/DiscourseEngine.h"
 #include "engines/IPBoardEngine.h"
 #include "engines/MyBBEngine.h"
 #include "engines/NodeBBEngine.h"
@@ -213,6 +214,9 @@ std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName) {
     }
     if (scriptName == L"NodeBB") {
         return std::make_unique<NodeBBEngine>();
+    }
+    if (scriptName == L"Discourse") {
+        return std::make_unique<DiscourseEngine>();
     }
     return nullptr;
 }

@@ -138,7 +138,7 @@ private:
 };
 
 // A new engine for a forum's script name, compared exactly: "phpBB", "vBulletin",
-// "IPBoard", "MyBB", "SMF". Null for any other name.
+// "IPBoard", "MyBB", "SMF", "Discourse". Null for any other name.
 std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName);
 
 }  // namespace twk

@@ -69,6 +69,18 @@ constexpr Entry kStrings[] = {
     {163, L"The forum says this category does not exist, or it cannot be seen."},
     {164, L"This account may not start topics in this category."},
     {165, L"The forum named the new topic but it could not be read back: %1%"},
+    {172,
+     L"The account needs a second sign-in step (a code or a security key), which Tallowick "
+     L"cannot enter yet. The forum says: %1%"},
+    {173,
+     L"The forum takes no password sign-in: it allows only single sign-on or sign-in with "
+     L"another site's account. The forum says: %1%"},
+    {174, L"The forum says the password has expired; set a new one on the forum first."},
+    {175, L"The forum has no category %1%."},
+    {176, L"The account may not start topics in the category \"%1%\"."},
+    {177, L"The forum holds the topic until a moderator approves it%1%."},
+    {178,
+     L"The forum answered that it created topic %1%, but reading the topic back gave: %2%"},
 };
 
 }  // namespace

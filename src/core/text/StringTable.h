@@ -63,6 +63,14 @@ enum StringId : int {
     kIdsCategoryNotFound = 163,
     kIdsNoRightToStartTopics = 164,
     kIdsTopicNotReadBack = 165,
+    // Texts of the Discourse engine.
+    kIdsSecondFactorNeeded = 172,
+    kIdsSingleSignOnOnly = 173,
+    kIdsPasswordExpired = 174,
+    kIdsNoSuchCategory = 175,
+    kIdsCategoryClosed = 176,
+    kIdsHeldForModerator = 177,
+    kIdsTopicNotShown = 178,
 };
 
 // The string with that id from the string table; empty when there is none.

@@ -159,11 +159,11 @@ TEST_F(ForumEngineTest, PauseSleepsSecondBySecondAndNoticesAStop) {
 }
 
 TEST(CreateEngineTest, OnlyTheExactScriptNamesGiveAnEngine) {
-    for (const wchar_t* name : {L"phpBB", L"vBulletin", L"IPBoard", L"SMF"}) {
+    for (const wchar_t* name : {L"phpBB", L"vBulletin", L"IPBoard", L"SMF", L"Discourse"}) {
         EXPECT_NE(CreateEngine(name), nullptr) << name;
     }
     for (const wchar_t* name : {L"phpbb", L"PHPBB", L"phpBB ", L" phpBB", L"vbulletin", L"IPB",
-                                L"ipboard", L"smf", L"SMF ", L""}) {
+                                L"ipboard", L"smf", L"SMF ", L"discourse", L"Discourse ", L""}) {
         EXPECT_EQ(CreateEngine(name), nullptr) << '"' << name << '"';
     }
 }
