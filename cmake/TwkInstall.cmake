@@ -59,10 +59,18 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Brennholt Inc <packages@tallowick.example.org>")
 set(CPACK_PACKAGE_VENDOR "Brennholt Inc")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "post one message as a new topic to many web forums")
+# The scripts the description names, written once here; tests/install holds this list to
+# the program's own (KnownScripts() in src/core/engines/ScriptNames.cpp).
+set(TWK_SCRIPT_NAMES Discourse IPBoard MyBB NodeBB phpBB SMF vBulletin)
+set(twk_scripts_but_last ${TWK_SCRIPT_NAMES})
+list(POP_BACK twk_scripts_but_last twk_last_script)
+list(JOIN twk_scripts_but_last ", " TWK_SCRIPT_NAMES_TEXT)
+string(APPEND TWK_SCRIPT_NAMES_TEXT " or ${twk_last_script}")
 set(CPACK_PACKAGE_DESCRIPTION
     "Tallowick posts one prepared message as a new topic to many web forums running\n"
-    "IPBoard, phpBB or vBulletin, several at a time, and keeps the results. It comes\n"
-    "as a Qt desktop program (tallowick) and a command-line tool (twk).")
+    "${TWK_SCRIPT_NAMES_TEXT}, several at a time,\n"
+    "and keeps the results. It comes as a Qt desktop program (tallowick) and a\n"
+    "command-line tool (twk).")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "engines/ScriptNames.h"
 #include "platform/DataLocation.h"
 #include "platform/PrivateFiles.h"
 #include "platform/ProgramDirectory.h"
@@ -81,9 +82,13 @@ std::optional<std::string> Options::Get(const std::string& name) const {
     return it->second;
 }
 
-int UsageError(const std::string& command, const std::string& error, const char* usage) {
+int UsageError(const std::string& command, const std::string& error, const std::string& usage) {
     std::cerr << "twk " << command << ": " << error << "\n" << usage;
     return kExitUsage;
+}
+
+std::string UnknownScriptError(const std::string& script) {
+    return "unknown script '" + script + "' (" + Narrow(KnownScriptsText()) + ", in that spelling)";
 }
 
 std::string ShellQuoted(const std::string& text) {

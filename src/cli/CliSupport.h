@@ -41,7 +41,11 @@ private:
 };
 
 // Prints "twk COMMAND: error" and the usage line; returns kExitUsage.
-int UsageError(const std::string& command, const std::string& error, const char* usage);
+int UsageError(const std::string& command, const std::string& error, const std::string& usage);
+
+// "unknown script 'X' (...)" naming every script twk takes, for a --script that is none of
+// them.
+std::string UnknownScriptError(const std::string& script);
 
 // The database twk opens without --db: twk.db beside twk when it exists, otherwise the
 // one in the user's data folder.

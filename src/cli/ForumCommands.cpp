@@ -6,6 +6,7 @@
 
 #include "CliCommands.h"
 #include "CliSupport.h"
+#include "engines/ScriptNames.h"
 #include "storage/Database.h"
 #include "storage/Tables.h"
 #include "submit/SubmitJob.h"
@@ -14,9 +15,10 @@
 namespace twk::cli {
 namespace {
 
-const char* const kAddForumUsage =
-    "Usage: twk add-forum --profile NAME --script IPBoard|MyBB|phpBB|SMF|vBulletin --url URL"
-    " --user NAME --section URL-OR-TITLE [--db PATH]\n";
+std::string AddForumUsage() {
+    return "Usage: twk add-forum --profile NAME --script " + Narrow(KnownScriptsChoice()) +
+           " --url URL --user NAME --section URL-OR-TITLE [--db PATH]\n";
+}
 
 // An http or https address with a host, as the Edit Forum dialog wants a main address.
 bool IsForumAddress(const std::wstring& url) {
@@ -87,24 +89,21 @@ int AddForum(const std::vector<std::string>& args) {
         !options.Get("user")) {
         return UsageError(
             "add-forum", error.empty() ? "--profile, --script, --url and --user are needed" : error,
-            kAddForumUsage);
+            AddForumUsage());
     }
     // The Edit Forum dialog's checks, in its order.
     ForumRecord forum;
     forum.engine = Wide(*options.Get("script"));
     forum.main_url = Wide(*options.Get("url"));
     forum.login = Wide(*options.Get("user"));
-    if (!CreateEngine(forum.engine)) {
-        return UsageError("add-forum",
-                          "unknown script '" + *options.Get("script") +
-                              "' (IPBoard, MyBB, phpBB, SMF or vBulletin, in that spelling)",
-                          kAddForumUsage);
+    if (!IsKnownScript(forum.engine)) {
+        return UsageError("add-forum", UnknownScriptError(*options.Get("script")), AddForumUsage());
     }
     if (!IsForumAddress(forum.main_url)) {
-        return UsageError("add-forum", Narrow(LoadText(kIdsInvalidMainUrl)), kAddForumUsage);
+        return UsageError("add-forum", Narrow(LoadText(kIdsInvalidMainUrl)), AddForumUsage());
     }
     if (forum.login.empty()) {
-        return UsageError("add-forum", Narrow(LoadText(kIdsLoginMandatory)), kAddForumUsage);
+        return UsageError("add-forum", Narrow(LoadText(kIdsLoginMandatory)), AddForumUsage());
     }
     forum.profile_id = OpenProfileOption(options, "add-forum");
     if (forum.profile_id == -1) {
@@ -112,7 +111,7 @@ int AddForum(const std::vector<std::string>& args) {
     }
     forum.pass = ReadPassword("Password for " + *options.Get("user") + ": ");
     if (forum.pass.empty()) {
-        return UsageError("add-forum", Narrow(LoadText(kIdsPasswordMandatory)), kAddForumUsage);
+        return UsageError("add-forum", Narrow(LoadText(kIdsPasswordMandatory)), AddForumUsage());
     }
 
     SubmitJob job;

@@ -2,15 +2,17 @@
 
 #include "CliCommands.h"
 #include "CliSupport.h"
+#include "engines/ScriptNames.h"
 #include "storage/Tables.h"
 #include "submit/SubmitJob.h"
 
 namespace twk::cli {
 namespace {
 
-const char* const kScanUsage =
-    "Usage: twk scan --script IPBoard|MyBB|phpBB|SMF|vBulletin --url URL --user NAME"
-    " [--profile NAME] [--db PATH]\n";
+std::string ScanUsage() {
+    return "Usage: twk scan --script " + Narrow(KnownScriptsChoice()) +
+           " --url URL --user NAME [--profile NAME] [--db PATH]\n";
+}
 
 }  // namespace
 
@@ -21,14 +23,11 @@ int Scan(const std::vector<std::string>& args) {
                        error) ||
         !options.Get("script") || !options.Get("url") || !options.Get("user")) {
         return UsageError("scan", error.empty() ? "--script, --url and --user are needed" : error,
-                          kScanUsage);
+                          ScanUsage());
     }
     std::wstring script = Wide(*options.Get("script"));
-    if (!CreateEngine(script)) {
-        return UsageError("scan",
-                          "unknown script '" + *options.Get("script") +
-                              "' (IPBoard, MyBB, phpBB, SMF or vBulletin, in that spelling)",
-                          kScanUsage);
+    if (!IsKnownScript(script)) {
+        return UsageError("scan", UnknownScriptError(*options.Get("script")), ScanUsage());
     }
 
     SubmitJob job;

@@ -1,14 +1,20 @@
 // twk scan, submit and results as a user runs them, without a forum: what they say about
 // bad input, and the bookkeeping of a run whose forums have no engine.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "TwkProcess.h"
+#include "engines/ScriptNames.h"
 #include "storage/Tables.h"
 #include "support/SubmitTestData.h"
 #include "support/TestDatabase.h"
+#include "text/Unicode.h"
 
 namespace twk {
 namespace {
@@ -100,6 +106,60 @@ TEST_F(CliCommandsTest, BadInputIsExplained) {
         EXPECT_EQ(run.code, row.code);
         EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
+    }
+}
+
+// A port on 127.0.0.1 that is bound but never listens, so a connection to it is refused
+// and no other program can take it while the test runs.
+class RefusingPort {
+public:
+    RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof(address);
+        auto* generic = reinterpret_cast<sockaddr*>(&address);
+        if (socket_ >= 0 && ::bind(socket_, generic, size) == 0 &&
+            ::getsockname(socket_, generic, &size) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~RefusingPort() {
+        if (socket_ >= 0) {
+            ::close(socket_);
+        }
+    }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    int port() const { return port_; }
+
+private:
+    int socket_;
+    int port_ = 0;
+};
+
+// Every script the program lists gets past the usage checks, whether or not this build can
+// reach its boards yet; what fails then is the sign-in, never the command line.
+TEST_F(CliCommandsTest, EveryKnownScriptIsTakenByScanAndAddForum) {
+    RefusingPort nothing;
+    ASSERT_NE(nothing.port(), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(nothing.port()) + "/";
+    for (const std::wstring& name : KnownScripts()) {
+        const std::string script = WideToUtf8(name);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"scan", "--script", script, "--url", url, "--user", "u",
+                                       "--no-pauses"},
+              std::vector<std::string>{"add-forum", "--db", Db(), "--profile", "Main", "--script",
+                                       script, "--url", url, "--user", "u", "--no-pauses"}}) {
+            SCOPED_TRACE(args[0] + " --script " + script);
+            TwkResult run = RunTwk(args, Dir(), "secret\n");
+            EXPECT_NE(run.code, 64);
+            EXPECT_NE(run.code, 0);
+            EXPECT_EQ(run.err.find("unknown script"), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find("Usage:"), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find("secret"), std::string::npos) << run.err;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include "app/DialogUnits.h"
 #include "app/QtText.h"
 #include "editing/IdComboBox.h"
+#include "engines/ScriptNames.h"
 #include "storage/Tables.h"
 #include "submit/ResultText.h"
 #include "submit/ScanDlg.h"
@@ -88,8 +89,8 @@ CForumEditDlg::CForumEditDlg(int32_t profileId, const ForumRecord& forum,
     ok->setDefault(true);
     auto* cancel = button("cancel", "Cancel", 213, 102, 50, 14);
 
-    for (const char* script : {"phpBB", "vBulletin", "IPBoard", "MyBB", "SMF"}) {
-        script_list_->AddItem(QString::fromLatin1(script), 0);
+    for (const std::wstring& script : KnownScripts()) {
+        script_list_->AddItem(ToQString(script), 0);
     }
     // A new forum (no engine) starts on the first script; an unknown one stays there too.
     script_list_->setCurrentIndex(0);
