@@ -137,8 +137,8 @@ private:
     std::wstring password_;
 };
 
-// A new engine for a forum's script name, compared exactly: "phpBB", "vBulletin",
-// "IPBoard", "MyBB", "SMF", "Discourse". Null for any other name.
+// A new engine for a forum's script name, compared exactly with the names KnownScripts()
+// lists. Null for any other name.
 std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName);
 
 }  // namespace twk

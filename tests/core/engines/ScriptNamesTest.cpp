@@ -1,5 +1,7 @@
 #include "engines/ScriptNames.h"
 
+#include "engines/ForumEngine.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,6 +34,12 @@ TEST(ScriptNamesTest, AreComparedExactly) {
         EXPECT_FALSE(IsKnownScript(name + L" ")) << name;
     }
     EXPECT_FALSE(IsKnownScript(L""));
+}
+
+TEST(ScriptNamesTest, EveryScriptListedHasAnEngine) {
+    for (const std::wstring& name : KnownScripts()) {
+        EXPECT_NE(CreateEngine(name), nullptr) << name;
+    }
 }
 
 }  // namespace
