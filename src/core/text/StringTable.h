@@ -56,6 +56,13 @@ enum StringId : int {
     kIdsSubjectTooLong = 151,
     kIdsMessageTooLong = 152,
     kIdsAnswerLostAfterSending = 153,
+    kIdsForumBusy = 154,
+    // A post that went out in a run that ended before its result was stored.
+    kIdsInterruptedPost = 155,
+    kIdsStoppedAfterSending = 156,
+    kIdsLookingForPost = 157,
+    kIdsSendingNotRecorded = 158,
+    kIdsSectionNotReadable = 159,
 };
 
 // The string with that id from the string table; empty when there is none.
