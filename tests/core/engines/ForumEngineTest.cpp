@@ -97,7 +97,7 @@ TEST_F(ForumEngineTest, StopAlreadyRequestedSendsNothing) {
 
     EXPECT_EQ(engine.OpenUrl(board.Url("/plain"), false), kStopped);
     EXPECT_EQ(engine.OpenUrl(board.Url("/refresh-1"), true), kStopped);
-    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true), kStopped);
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true, true), kStopped);
     EXPECT_TRUE(board.Requests().empty());
 }
 
@@ -105,7 +105,7 @@ TEST_F(ForumEngineTest, RefreshIsFollowedOnceAndNeverASecondTime) {
     EXPECT_EQ(engine.OpenUrl(board.Url("/refresh-1"), true), kOk);
     EXPECT_EQ(engine.web.current_url, board.Url("/refresh-2"));
 
-    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true), kOk);
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true, true), kOk);
     EXPECT_EQ(engine.web.current_url, board.Url("/refresh-2"));
 
     EXPECT_THAT(board.Requests(),
