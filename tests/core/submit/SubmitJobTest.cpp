@@ -38,6 +38,23 @@ public:
 
     void JobStatus(int slot, int textId) override { Add({false, slot, textId, ThisThread()}); }
     void JobDone(int slot, int code) override { Add({true, slot, code, ThisThread()}); }
+    // Answered at once, as an owner that records the sending would, unless answering is
+    // null: the worker then waits.
+    void JobSending(int) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++sendings_;
+        }
+        changed_.notify_all();
+        if (answering != nullptr) {
+            AnswerSending(*answering, true);
+        }
+    }
+    SubmitJob* answering = nullptr;
+    bool WaitForSending() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return sendings_ > 0; });
+    }
 
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -76,6 +93,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Report> reports_;
+    int sendings_ = 0;
 };
 
 std::u16string ReadLog(const std::filesystem::path& path) {
@@ -100,6 +118,7 @@ protected:
         job_.forum_copy.login = FakePhpBB::kLogin;
         job_.forum_copy.pass = FakePhpBB::kPassword;
         job_.message_copy = MessageRecord{5, 1, L"Тема", L"[b]Текст[/b] & more"};
+        sink_.answering = &job_;
     }
 
     // Runs the job to its end; the done report's code, or -1 when none came.
