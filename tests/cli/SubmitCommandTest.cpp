@@ -4,6 +4,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -181,6 +183,123 @@ TEST_F(SubmitInterruptTest, SecondCtrlCStopsTheRunningForums) {
     EXPECT_TRUE(test::StoredResults(message_.message_id).empty());
     EXPECT_NE(twk.Output().find("0 OK, 0 failed, 2 without a result"), std::string::npos)
         << twk.Output();
+}
+
+// Holds one of the board's answers until the test lets it go (or a minute passed), so that
+// twk can be ended while it waits for that answer. Declared after the board: it lets go
+// before the board stops.
+class HeldAnswer {
+public:
+    ~HeldAnswer() { Release(); }
+    // Called by the board's hook on its server thread.
+    void Hold() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        held_ = true;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
+    }
+    bool WaitUntilHeld() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return held_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool held_ = false;
+    bool released_ = false;
+};
+
+class SubmitEndedTest : public SubmitCommandTest {
+protected:
+    SubmitEndedTest() {
+        test::ForumSpec kind;
+        kind.main_url = board_.MainUrl();
+        kind.forum_key = board_.SectionUrl();
+        kind.login = FakePhpBB::kLogin;
+        kind.pass = FakePhpBB::kPassword;
+        test::AddForums(profile_, 1, kind);
+    }
+    SendingList StoredSendings() const {
+        SendingList sendings;
+        ListSendings(L"", sendings);
+        return sendings;
+    }
+
+    FakePhpBB board_{3};
+    HeldAnswer hold_;
+};
+
+// A shutdown (SIGTERM) or a crash (SIGKILL) after the board stored the topic and before twk
+// stored the result.
+class SubmitSignalTest : public SubmitEndedTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SubmitSignalTest, AfterThePostTheNextRunFindsItInsteadOfPostingAgain) {
+    board_.SetTopicHook([this](const test::FakeTopic&) { hold_.Hold(); });
+    test::TwkProcess twk(SubmitArgs(), Dir());
+    ASSERT_TRUE(hold_.WaitUntilHeld()) << twk.Error();
+    twk.Signal(GetParam());
+    const int code = twk.Wait();
+    hold_.Release();
+
+    ASSERT_EQ(StoredSendings().size(), 1u);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    if (GetParam() == SIGTERM) {
+        EXPECT_EQ(code, 130) << twk.Output() << twk.Error();
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_EQ(stored[0].result, kCheckResult);
+        EXPECT_EQ(stored[0].err, L"Stopped after sending: the post may have gone out");
+    } else {
+        EXPECT_TRUE(stored.empty());
+    }
+    TwkResult listed = RunTwk({"results", "--db", Db(), "--profile", "Main", "--message",
+                               std::to_string(message_.message_id)},
+                              Dir());
+    EXPECT_NE(listed.out.find("\tInterrupted: the post may have gone out\t\n"), std::string::npos)
+        << listed.out;
+
+    TwkResult again = RunTwk(SubmitArgs(), Dir());
+    EXPECT_EQ(again.code, 0) << again.out << again.err;
+    EXPECT_EQ(board_.Topics().size(), 1u);
+    EXPECT_EQ(board_.CountRequests("POST /posting.php"), 1u);
+    stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].result, kOk);
+    EXPECT_EQ(stored[0].thread, board_.TopicUrl(1));
+    EXPECT_TRUE(StoredSendings().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SubmitSignalTest, ::testing::Values(SIGKILL, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                             return signal.param == SIGKILL ? "Killed" : "Terminated";
+                         });
+
+TEST_F(SubmitEndedTest, KilledBeforeSendingTheNextRunPostsAsUsual) {
+    board_.SetRequestHook([this](const httplib::Request& request) {
+        if (request.method == "GET" && request.path == "/posting.php") {
+            hold_.Hold();
+        }
+    });
+    test::TwkProcess twk(SubmitArgs(), Dir());
+    ASSERT_TRUE(hold_.WaitUntilHeld()) << twk.Error();
+    twk.Signal(SIGKILL);
+    twk.Wait();
+    hold_.Release();
+
+    EXPECT_TRUE(StoredSendings().empty());
+    EXPECT_TRUE(test::StoredResults(message_.message_id).empty());
+    TwkResult again = RunTwk(SubmitArgs(), Dir());
+    EXPECT_EQ(again.code, 0) << again.out << again.err;
+    EXPECT_EQ(again.out.find("Looking for the interrupted post"), std::string::npos) << again.out;
+    EXPECT_EQ(board_.Topics().size(), 1u);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].result, kOk);
 }
 
 }  // namespace
