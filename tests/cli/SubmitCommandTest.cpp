@@ -4,14 +4,13 @@
 #include <signal.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "TwkProcess.h"
 #include "storage/Tables.h"
 #include "support/FakePhpBB.h"
+#include "support/HeldAnswer.h"
 #include "support/HoldingServer.h"
 #include "support/SubmitTestData.h"
 #include "support/TestDatabase.h"
@@ -185,36 +184,6 @@ TEST_F(SubmitInterruptTest, SecondCtrlCStopsTheRunningForums) {
         << twk.Output();
 }
 
-// Holds one of the board's answers until the test lets it go (or a minute passed), so that
-// twk can be ended while it waits for that answer. Declared after the board: it lets go
-// before the board stops.
-class HeldAnswer {
-public:
-    ~HeldAnswer() { Release(); }
-    // Called by the board's hook on its server thread.
-    void Hold() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        held_ = true;
-        changed_.notify_all();
-        changed_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
-    }
-    bool WaitUntilHeld() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return held_; });
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool held_ = false;
-    bool released_ = false;
-};
-
 class SubmitEndedTest : public SubmitCommandTest {
 protected:
     SubmitEndedTest() {
@@ -232,7 +201,7 @@ protected:
     }
 
     FakePhpBB board_{3};
-    HeldAnswer hold_;
+    test::HeldAnswer hold_;
 };
 
 // A shutdown (SIGTERM) or a crash (SIGKILL) after the board stored the topic and before twk
