@@ -521,8 +521,8 @@ void SubmitManager::RecordResult(Slot& slot, int code, bool settled) {
         return;
     }
     *listed = finished;
-    // A failed store leaves the record in memory with id -1 (and an interrupted sending
-    // its row): the result stays visible until the lists are loaded again.
+    // A failed store keeps the result in memory only (and an interrupted sending its row):
+    // it stays visible until the lists are loaded again.
     if (StoreSubmitResult(*listed, settled) == 0 && settled) {
         sendings_.erase(forum_id);
     }
