@@ -97,9 +97,12 @@ ResultCode PageEngine::SubmitForm(const HtmlForm& form, bool followRefresh, bool
     if (stop_requested) {
         return kStopped;
     }
+    // A form that changes the board leaves only once its owner has recorded that it does
+    // (the send gate), and only once: after a fault the board may have taken it anyway.
+    if (changesBoard && !ClearToSend()) {
+        return kStopped;
+    }
     auto send = [&] { return web.PostForm(form); };
-    // A form that changes the board goes out once: after a fault the board may have
-    // taken it all the same.
     const ResultCode sent =
         changesBoard ? (send() ? kOk : kConnectionError) : RetryPassingFaults(send);
     if (sent != kOk) {
@@ -437,7 +440,7 @@ ResultCode PageEngine::PostNewTopic(const std::wstring& subject, const std::wstr
         if (result != kOk) {
             return result;
         }
-        if (Pause(steps.pause_before) || !ClearToSend()) {
+        if (Pause(steps.pause_before)) {
             return kStopped;
         }
         result = SubmitForm(form, false, true);

@@ -280,6 +280,23 @@ TEST_F(ForumEngineTest, OnlyAFormThatChangesNothingIsSentAgainAfterAPassingFault
     EXPECT_EQ(sleeper.total_ms(), 2000);
 }
 
+TEST_F(ForumEngineTest, AFormThatChangesTheBoardLeavesOnlyThroughTheSendGate) {
+    std::vector<size_t> posts_when_asked;
+    bool open = false;
+    engine.SetSendGate([&] {
+        posts_when_asked.push_back(board.CountRequests("POST /form"));
+        return open;
+    });
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, true), kStopped);
+    open = true;
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, true), kOk);
+    // A sign-in is no post: it does not ask.
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, false), kOk);
+
+    EXPECT_EQ(posts_when_asked, (std::vector<size_t>{0, 0}));
+    EXPECT_EQ(board.CountRequests("POST /form"), 2u);
+}
+
 struct InterruptedCase {
     const char* name;
     TopicList listing;  // newest first
