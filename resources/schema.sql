@@ -36,5 +36,20 @@ CREATE TABLE [submit] (
     [thread] TEXT,
     [err] TEXT
 );
+-- A forum's post of a message that went out and has no result stored yet: written, and
+-- committed, before the new-topic form leaves, and removed with the result. A row left
+-- behind means that the run ended after sending without learning what became of the post;
+-- the next run looks for the topic before it sends again. [stime] is when the form went
+-- out; [login] and [subject] are what it was sent with; [listed] holds the addresses of the
+-- topics with that subject that the section listed just before, one a line.
+CREATE TABLE IF NOT EXISTS [sending] (
+    [forum_id] INTEGER,
+    [message_id] INTEGER,
+    [stime] INTEGER,
+    [login] TEXT,
+    [subject] TEXT,
+    [listed] TEXT,
+    UNIQUE ([forum_id], [message_id])
+);
 -- The marker row: a file without it is not a Tallowick database.
 INSERT INTO [option] ([profile_id], [option], [value]) VALUES (0, 0, '1');

@@ -5,6 +5,8 @@
 #include "CliSupport.h"
 #include "storage/Tables.h"
 #include "submit/ResultText.h"
+#include "submit/SubmitManager.h"
+#include "text/StringTable.h"
 
 namespace twk::cli {
 
@@ -30,6 +32,12 @@ int Results(const std::vector<std::string>& args) {
     forums.LoadForProfile(profile_id);
     SubmitList results;
     results.LoadForMessage(message.message_id);
+    SendingList sending_rows;
+    ListSendings(L"[message_id]=" + std::to_wstring(message.message_id), sending_rows);
+    std::unordered_map<int32_t, const SendingRecord*> sendings;
+    for (const SendingRecord& sending : sending_rows) {
+        sendings.emplace(sending.forum_id, &sending);
+    }
 
     // A forum's result is the first record for it.
     std::unordered_map<int32_t, const SubmitRecord*> first_result;
@@ -43,8 +51,13 @@ int Results(const std::vector<std::string>& args) {
         std::cout << Narrow(forum.title.empty() ? forum.main_url : forum.title) << "\t"
                   << Narrow(forum.forum_title) << "\t" << Narrow(forum.login);
         auto found = first_result.find(forum.forum_id);
-        if (found != first_result.end()) {
-            const SubmitRecord* result = found->second;
+        auto sent = sendings.find(forum.forum_id);
+        const SubmitRecord* result = found == first_result.end() ? nullptr : found->second;
+        if (IsInterrupted(result, sent == sendings.end() ? nullptr : sent->second)) {
+            // Until the next run has looked for it in the section.
+            std::cout << "\t" << Narrow(FormatSubmitDate(sent->second->stime)) << "\t"
+                      << Narrow(LoadText(kIdsInterruptedPost)) << "\t";
+        } else if (result != nullptr) {
             std::cout << "\t" << Narrow(FormatSubmitDate(result->stime)) << "\t"
                       << Narrow(ResultText(result->result, result->err, forum.engine)) << "\t"
                       << Narrow(result->thread);

@@ -18,9 +18,17 @@ namespace {
 // both in a handler and across threads.
 std::atomic<int> g_interrupts{0};
 static_assert(std::atomic<int>::is_always_lock_free);
+// SIGTERM or SIGHUP: a shutdown, a closed terminal, `timeout`. Nobody is there to press
+// Ctrl-C twice, and the system kills what does not end soon.
+std::atomic<bool> g_terminate{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnInterrupt(int) {
     g_interrupts.fetch_add(1);
+}
+
+void OnTerminate(int) {
+    g_terminate.store(true);
 }
 
 // Prints one line per status and per result as the manager records them.
@@ -116,11 +124,26 @@ int Submit(const std::vector<std::string>& args) {
     sigemptyset(&action.sa_mask);
     struct sigaction previous {};
     sigaction(SIGINT, &action, &previous);
+    struct sigaction terminate = action;
+    terminate.sa_handler = OnTerminate;
+    struct sigaction previous_term {};
+    struct sigaction previous_hup {};
+    sigaction(SIGTERM, &terminate, &previous_term);
+    sigaction(SIGHUP, &terminate, &previous_hup);
 
     const int done_before = manager.ProgressPosition();
     manager.StartRun();
     int handled_interrupts = 0;
+    bool terminated = false;
     while (manager.running_jobs() > 0) {
+        if (g_terminate.load()) {
+            // As a second Ctrl-C: what the running forums reached is recorded (a post that
+            // may have gone out is looked for by the next run, never sent blindly).
+            std::cerr << "Stopping the running forums now\n";
+            terminated = true;
+            manager.AbortRun();
+            break;
+        }
         if (g_interrupts.load() != handled_interrupts) {
             handled_interrupts = g_interrupts.load();
             if (handled_interrupts == 1) {
@@ -137,13 +160,11 @@ int Submit(const std::vector<std::string>& args) {
         if (!event) {
             continue;
         }
-        if (event->kind == JobEvent::kStatus) {
-            manager.OnJobStatus(event->slot, event->value);
-        } else {
-            manager.OnJobDone(event->slot, event->value);
-        }
+        manager.OnJobEvent(*event);
     }
     sigaction(SIGINT, &previous, nullptr);
+    sigaction(SIGTERM, &previous_term, nullptr);
+    sigaction(SIGHUP, &previous_hup, nullptr);
 
     int ok = 0;
     int failed = 0;
@@ -159,7 +180,7 @@ int Submit(const std::vector<std::string>& args) {
               << manager.ProgressRange() << " forums. In all " << ok << " OK, " << failed
               << " failed, " << left
               << " without a result. Logs: " << LogFilePath(-1, -1).parent_path().string() << "\n";
-    if (handled_interrupts > 0) {
+    if (handled_interrupts > 0 || terminated) {
         return 130;
     }
     return failed == 0 && left == 0 ? 0 : 1;

@@ -175,6 +175,10 @@ TEST_F(CliCommandsTest, ResultsListTheForumsAsTheSubmitPageShowsThem) {
     ASSERT_EQ(InsertSubmit({-1, forums[2].forum_id, message_.message_id, 1700000100,
                             kConnectionError, L"", L"503 Service Unavailable"}),
               0);
+    // A post that went out in a run that died before storing its result.
+    ASSERT_EQ(SaveSending({forums[1].forum_id, message_.message_id, 1700000200, L"Tester",
+                           L"Subject", L""}),
+              0);
     // A result of another message is not shown.
     MessageRecord other = AddMessage(profile_, L"Other", L"Body");
     ASSERT_EQ(InsertSubmit({-1, forums[1].forum_id, other.message_id, 5, kOk, L"x", L""}), 0);
@@ -187,7 +191,8 @@ TEST_F(CliCommandsTest, ResultsListTheForumsAsTheSubmitPageShowsThem) {
               "Forum\tSection\tUsername\tSubmit Date\tResult\tTopic URL\n"
               "Форум один\tGeneral\tTester\t11/14/23 22:13:20\tOK\t"
               "http://one.example/viewtopic.php?t=7\n"
-              "Forum 2\tGeneral\tTester\t\t\t\n"
+              "Forum 2\tGeneral\tTester\t11/14/23 22:16:40\tInterrupted: the post may have gone "
+              "out\t\n"
               "http://third.example/\tGeneral\tTester\t11/14/23 22:15:00\t"
               "503 Service Unavailable\t\n");
 }

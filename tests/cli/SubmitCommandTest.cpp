@@ -10,6 +10,7 @@
 #include "TwkProcess.h"
 #include "storage/Tables.h"
 #include "support/FakePhpBB.h"
+#include "support/HeldAnswer.h"
 #include "support/HoldingServer.h"
 #include "support/SubmitTestData.h"
 #include "support/TestDatabase.h"
@@ -181,6 +182,93 @@ TEST_F(SubmitInterruptTest, SecondCtrlCStopsTheRunningForums) {
     EXPECT_TRUE(test::StoredResults(message_.message_id).empty());
     EXPECT_NE(twk.Output().find("0 OK, 0 failed, 2 without a result"), std::string::npos)
         << twk.Output();
+}
+
+class SubmitEndedTest : public SubmitCommandTest {
+protected:
+    SubmitEndedTest() {
+        test::ForumSpec kind;
+        kind.main_url = board_.MainUrl();
+        kind.forum_key = board_.SectionUrl();
+        kind.login = FakePhpBB::kLogin;
+        kind.pass = FakePhpBB::kPassword;
+        test::AddForums(profile_, 1, kind);
+    }
+    SendingList StoredSendings() const {
+        SendingList sendings;
+        ListSendings(L"", sendings);
+        return sendings;
+    }
+
+    FakePhpBB board_{3};
+    test::HeldAnswer hold_;
+};
+
+// A shutdown (SIGTERM) or a crash (SIGKILL) after the board stored the topic and before twk
+// stored the result.
+class SubmitSignalTest : public SubmitEndedTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SubmitSignalTest, AfterThePostTheNextRunFindsItInsteadOfPostingAgain) {
+    board_.SetTopicHook([this](const test::FakeTopic&) { hold_.Hold(); });
+    test::TwkProcess twk(SubmitArgs(), Dir());
+    ASSERT_TRUE(hold_.WaitUntilHeld()) << twk.Error();
+    twk.Signal(GetParam());
+    const int code = twk.Wait();
+    hold_.Release();
+
+    ASSERT_EQ(StoredSendings().size(), 1u);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    if (GetParam() == SIGTERM) {
+        EXPECT_EQ(code, 130) << twk.Output() << twk.Error();
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_EQ(stored[0].result, kCheckResult);
+        EXPECT_EQ(stored[0].err, L"Stopped after sending: the post may have gone out");
+    } else {
+        EXPECT_TRUE(stored.empty());
+    }
+    TwkResult listed = RunTwk({"results", "--db", Db(), "--profile", "Main", "--message",
+                               std::to_string(message_.message_id)},
+                              Dir());
+    EXPECT_NE(listed.out.find("\tInterrupted: the post may have gone out\t\n"), std::string::npos)
+        << listed.out;
+
+    TwkResult again = RunTwk(SubmitArgs(), Dir());
+    EXPECT_EQ(again.code, 0) << again.out << again.err;
+    EXPECT_EQ(board_.Topics().size(), 1u);
+    EXPECT_EQ(board_.CountRequests("POST /posting.php"), 1u);
+    stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].result, kOk);
+    EXPECT_EQ(stored[0].thread, board_.TopicUrl(1));
+    EXPECT_TRUE(StoredSendings().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SubmitSignalTest, ::testing::Values(SIGKILL, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                             return signal.param == SIGKILL ? "Killed" : "Terminated";
+                         });
+
+TEST_F(SubmitEndedTest, KilledBeforeSendingTheNextRunPostsAsUsual) {
+    board_.SetRequestHook([this](const httplib::Request& request) {
+        if (request.method == "GET" && request.path == "/posting.php") {
+            hold_.Hold();
+        }
+    });
+    test::TwkProcess twk(SubmitArgs(), Dir());
+    ASSERT_TRUE(hold_.WaitUntilHeld()) << twk.Error();
+    twk.Signal(SIGKILL);
+    twk.Wait();
+    hold_.Release();
+
+    EXPECT_TRUE(StoredSendings().empty());
+    EXPECT_TRUE(test::StoredResults(message_.message_id).empty());
+    TwkResult again = RunTwk(SubmitArgs(), Dir());
+    EXPECT_EQ(again.code, 0) << again.out << again.err;
+    EXPECT_EQ(again.out.find("Looking for the interrupted post"), std::string::npos) << again.out;
+    EXPECT_EQ(board_.Topics().size(), 1u);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].result, kOk);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/FakeForum.h"
 
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 
 #include "web/Charsets.h"
@@ -43,11 +44,65 @@ std::string PercentDecode(std::string_view text) {
 FakeForum::FakeForum(uint32_t codePage) : code_page_(codePage) {
     // Logged before the answer goes out (a logger runs after it), so that a client that
     // has its answer finds its request in the log.
-    server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        requests_.push_back({request.method + " " + request.target, request.headers});
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
+    server_.set_pre_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+            const std::string line = request.method + " " + request.target;
+            std::function<void(const httplib::Request&)> hook;
+            std::optional<Fault> fault;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                requests_.push_back({line, request.headers});
+                for (FaultRule& rule : faults_) {
+                    if (rule.left > 0 && line.find(rule.what) != std::string::npos) {
+                        --rule.left;
+                        fault = rule.fault;
+                        break;
+                    }
+                }
+                hook = request_hook_;
+            }
+            if (fault) {
+                AnswerWithFault(response, *fault);
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (hook) {
+                hook(request);
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+}
+
+void FakeForum::AnswerWithFault(httplib::Response& response, const Fault& fault) {
+    if (fault.status == 0) {
+        // The page never comes: the connection ends once the status line is out.
+        response.set_content_provider(1000, "text/html",
+                                      [](size_t, size_t, httplib::DataSink&) { return false; });
+        return;
+    }
+    response.status = fault.status;
+    if (fault.retry_after >= 0) {
+        response.set_header("Retry-After", std::to_string(fault.retry_after));
+    }
+    // A gateway's page, as nginx sends it: nothing of the board's own.
+    const std::string status = std::to_string(fault.status);
+    response.set_content("<html><head><title>" + status + "</title></head><body><center><h1>" +
+                             status + "</h1></center><hr><center>nginx</center></body></html>",
+                         "text/html");
+}
+
+void FakeForum::FailRequests(const std::string& what, int count, Fault fault) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_.push_back({what, count, fault});
+}
+
+void FakeForum::SetRequestHook(std::function<void(const httplib::Request&)> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    request_hook_ = std::move(hook);
+}
+
+void FakeForum::SetTopicHook(std::function<void(const FakeTopic&)> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    topic_hook_ = std::move(hook);
 }
 
 FakeForum::~FakeForum() {
@@ -197,9 +252,16 @@ void FakeForum::SendPage(httplib::Response& response, const std::wstring& html) 
 }
 
 int FakeForum::AddTopic(FakeTopic topic) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    topic.id = static_cast<int>(topics_.size()) + 1;
-    topics_.push_back(topic);
+    std::function<void(const FakeTopic&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        topic.id = static_cast<int>(topics_.size()) + 1;
+        topics_.push_back(topic);
+        hook = topic_hook_;
+    }
+    if (hook) {
+        hook(topic);
+    }
     return topic.id;
 }
 

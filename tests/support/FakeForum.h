@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -45,6 +46,22 @@ public:
     void SetAccount(const std::wstring& login, const std::wstring& password);
     // One more account the board accepts, beside the one SetAccount gave.
     void AddAccount(const std::wstring& login, const std::wstring& password);
+
+    // A passing fault of the board or of a gateway in front of it, for the first count
+    // requests whose "METHOD target" contains what (later ones are served): an answer with
+    // status (502, 503, 504; with a Retry-After header when retry_after is 0 or more), or
+    // for status 0 a connection that ends after the status line, before the page.
+    struct Fault {
+        int status = 503;
+        int retry_after = -1;
+    };
+    void FailRequests(const std::string& what, int count, Fault fault);
+    // Called on the server thread with each request before it is answered (after the log
+    // and the faults); a hook that blocks holds that answer.
+    void SetRequestHook(std::function<void(const httplib::Request&)> hook);
+    // Called on the server thread with each topic right after the board stored it, before
+    // the answer to the post goes out; a hook that blocks holds the answer.
+    void SetTopicHook(std::function<void(const FakeTopic&)> hook);
 
     std::vector<FakeTopic> Topics() const;
     // "METHOD target" of every request, in order.
@@ -89,6 +106,8 @@ protected:
     mutable std::mutex mutex_;
 
 private:
+    static void AnswerWithFault(httplib::Response& response, const Fault& fault);
+
     int port_ = 0;
     std::thread thread_;
     std::wstring login_;
@@ -102,6 +121,14 @@ private:
         httplib::Headers headers;
     };
     std::vector<LoggedRequest> requests_;
+    struct FaultRule {
+        std::string what;
+        int left;
+        Fault fault;
+    };
+    std::vector<FaultRule> faults_;
+    std::function<void(const httplib::Request&)> request_hook_;
+    std::function<void(const FakeTopic&)> topic_hook_;
 };
 
 }  // namespace twk::test

@@ -56,11 +56,7 @@ bool HandleNextReport(SubmitManager& manager, JobEventQueue& queue,
     if (!event) {
         return false;
     }
-    if (event->kind == JobEvent::kStatus) {
-        manager.OnJobStatus(event->slot, event->value);
-    } else {
-        manager.OnJobDone(event->slot, event->value);
-    }
+    manager.OnJobEvent(*event);
     return true;
 }
 

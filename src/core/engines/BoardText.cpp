@@ -148,6 +148,32 @@ int NumericQueryParam(const std::wstring& url, const std::wstring& name) {
     return -1;
 }
 
+std::wstring WithoutSessionId(const std::wstring& url) {
+    const std::wstring address = url.substr(0, url.find(L'#'));
+    const size_t query = address.find(L'?');
+    if (query == std::wstring::npos) {
+        return address;
+    }
+    std::wstring kept = address.substr(0, query);
+    bool first = true;
+    for (size_t start = query + 1; start <= address.size();) {
+        size_t stop = address.find_first_of(L"&;", start);
+        if (stop == std::wstring::npos) {
+            stop = address.size();
+        }
+        const std::wstring param = address.substr(start, stop - start);
+        const std::wstring name = param.substr(0, param.find(L'='));
+        // phpBB's "sid", vBulletin's and IPBoard's "s", SMF's "PHPSESSID".
+        if (!param.empty() && name != L"sid" && name != L"s" && name != L"PHPSESSID") {
+            kept += first ? L'?' : address[start - 1];
+            kept += param;
+            first = false;
+        }
+        start = stop + 1;
+    }
+    return kept;
+}
+
 int ForumIdOfSection(const std::wstring& url) {
     for (const wchar_t* name : {L"f", L"showforum", L"fid", L"board"}) {
         int id = NumericQueryParam(url, name);

@@ -26,6 +26,11 @@ int SecondsNamed(const std::wstring& text);
 // The whole-number value of a query parameter (parameters split at "&" or ";"), or -1.
 int NumericQueryParam(const std::wstring& url, const std::wstring& name);
 
+// An address without the session a board writes into its links for visitors without a
+// cookie ("sid=", "s=", "PHPSESSID=") and without its fragment: the same topic has the same
+// address in every session.
+std::wstring WithoutSessionId(const std::wstring& url);
+
 // The forum id a section address names: "f=N", "showforum=N", "fid=N", "board=N", or a
 // friendly address with "/forum/N-", "/forums/N-" or "forumdisplay.php?N-". -1 when it names
 // none.

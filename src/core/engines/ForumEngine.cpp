@@ -68,6 +68,11 @@ void ForumEngine::ReportStatus(int textId) {
     }
 }
 
+void ForumEngine::ReportStep(int textId) {
+    step_status_ = textId;
+    ReportStatus(textId);
+}
+
 bool ForumEngine::ClearToSend() {
     if (stop_requested) {
         return false;
@@ -76,6 +81,53 @@ bool ForumEngine::ClearToSend() {
         return false;
     }
     return !stop_requested;
+}
+
+namespace {
+
+// The seconds a Retry-After header names, or -1. Its other form, a date, is left to the
+// growing pause: the board's clock need not agree with ours.
+int RetryAfterSeconds(const std::wstring& value) {
+    const std::wstring text = CollapseWhitespace(value);
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of(L"0123456789") != std::wstring::npos) {
+        return -1;
+    }
+    return std::stoi(text);
+}
+
+}  // namespace
+
+ResultCode ForumEngine::RetryPassingFaults(const std::function<bool()>& request) {
+    int pause = kFirstRetryPause;
+    for (int retry = 0;; ++retry) {
+        const bool done = request();
+        if (done && retry > 0 && step_status_ != 0) {
+            ReportStatus(step_status_);
+        }
+        if (done) {
+            return kOk;
+        }
+        // A person would press reload; an abort or a fault that does not pass would only
+        // come again.
+        if (!web.passing_fault || retry == kPassingFaultRetries || stop_requested) {
+            return kConnectionError;
+        }
+        const int named = RetryAfterSeconds(web.ResponseHeader(L"Retry-After:"));
+        const int wait = named < 0 ? pause : std::clamp(named, 1, kMaxRetryAfter);
+        pause *= 2;
+        ReportStatus(kIdsForumBusy);
+        if (Pause(wait)) {
+            return kStopped;
+        }
+    }
+}
+
+void ForumEngine::NoteTopicsBeforeSending(const std::vector<std::wstring>& urls) {
+    listed_before_sending_.clear();
+    for (const std::wstring& url : urls) {
+        listed_before_sending_.push_back(WithoutSessionId(url));
+    }
 }
 
 void ForumEngine::AddSection(SectionList& sections, const std::wstring& url,
@@ -194,6 +246,65 @@ ResultCode ForumEngine::FindTopicAfterLostAnswer(const std::wstring& subject,
     }
     failure_text = FormatText(LoadText(kIdsAnswerLostAfterSending), answered);
     return kCheckResult;
+}
+
+// How the earlier post is told from an older topic with the same subject. The evidence, in
+// the order a topic must pass it:
+// - it is titled with the subject that was sent (white space folded);
+// - it is not one of the topics with that subject that the section listed right before
+//   the sending (listedBefore, compared without session ids): those were there before the
+//   post could be;
+// - where the section names who started it, that is the account that sent;
+// - where the section says when it was started, that is not before the sending, allowing
+//   kClockSlack for a board clock that runs behind ours.
+// Boards whose pages show neither author nor time are judged by the first two alone: a
+// topic with the subject on the section's first page that was not there before the
+// sending.
+//
+// A wrong "found" costs a post that never went out (the result reads OK with the address
+// of someone else's or an older topic, which the user can open and see); a wrong "not
+// found" posts twice, which can get the user warned or banned and cannot be taken back.
+// So the check leans to "found": any topic that passes the evidence above is taken, the
+// newest first. It leans to "not found" only where it cannot see: a post the board holds
+// for a moderator, or one pushed off the section's first page by later topics, is not
+// listed and goes out again.
+ResultCode ForumEngine::FindInterruptedPost(const std::wstring& subject, const std::wstring& login,
+                                            int64_t attemptTime,
+                                            const std::vector<std::wstring>& listedBefore,
+                                            std::wstring& topicUrl) {
+    topicUrl.clear();
+    TopicList topics;
+    const ResultCode read = ReadSectionTopics(topics);
+    if (read == kNotScript) {
+        failure_text = LoadText(kIdsSectionNotReadable);
+        return kCheckResult;
+    }
+    if (read != kOk) {
+        return read;
+    }
+    const std::wstring account = LowerText(CollapseWhitespace(login));
+    std::vector<std::wstring> before;
+    for (const std::wstring& url : listedBefore) {
+        before.push_back(WithoutSessionId(url));
+    }
+    const std::wstring wanted = CollapseWhitespace(subject);
+    for (const TopicEntry& topic : topics) {
+        const std::wstring address = WithoutSessionId(topic.url);
+        if (wanted.empty() || CollapseWhitespace(topic.title) != wanted ||
+            std::find(before.begin(), before.end(), address) != before.end()) {
+            continue;
+        }
+        if (!topic.author.empty() && LowerText(CollapseWhitespace(topic.author)) != account) {
+            continue;
+        }
+        if (topic.started != 0 && topic.started < attemptTime - kClockSlack) {
+            continue;
+        }
+        topicUrl = address;
+        failure_text.clear();
+        return kOk;
+    }
+    return kPending;
 }
 
 std::unique_ptr<ForumEngine> CreateEngine(const std::wstring& scriptName) {

@@ -68,12 +68,40 @@ public:
     // Called on the worker thread right before a request that changes the board leaves;
     // false keeps it from leaving (the job was stopped while the owner recorded it).
     void SetSendGate(std::function<bool()> gate) { send_gate_ = std::move(gate); }
+    // Reports a step the job starts ("Opening forum ..."). The engine's own waits report
+    // themselves and then show this step again.
+    void ReportStep(int textId);
+
+    // Before a forum is posted to again whose earlier post may have gone out (a run ended
+    // after sending without storing the result): the section's topics are read and the
+    // earlier post is looked for. subject, login and attemptTime (seconds since the epoch)
+    // are those of the earlier sending, listedBefore what TopicsListedBeforeSending gave
+    // then. 0 with the topic's address (without a session id) when the post is there;
+    // kPending when the section was read and the post is not there, so that it goes out
+    // as usual; any other code when the section could not be read: then nothing may be
+    // sent, since the post may be there.
+    ResultCode FindInterruptedPost(const std::wstring& subject, const std::wstring& login,
+                                   int64_t attemptTime,
+                                   const std::vector<std::wstring>& listedBefore,
+                                   std::wstring& topicUrl);
+    // The addresses (without session ids) of the topics with the subject that the section
+    // listed right before the last sending; kept with the record of that sending.
+    const std::vector<std::wstring>& TopicsListedBeforeSending() const {
+        return listed_before_sending_;
+    }
 
     // The longest failure text kept from a board.
     static constexpr size_t kMaxBoardMessage = 300;
     // The flood wait when the board names no number of seconds, and the longest one.
     static constexpr int kDefaultFloodWait = 30;
     static constexpr int kMaxFloodWait = 120;
+    // Passing faults: how often a request is tried again, the first pause (each next one
+    // is twice as long) and the longest wait a board's Retry-After is followed for.
+    static constexpr int kPassingFaultRetries = 2;
+    static constexpr int kFirstRetryPause = 2;
+    static constexpr int kMaxRetryAfter = 60;
+    // How much earlier than our clock said a board's clock may date the post we sent.
+    static constexpr int64_t kClockSlack = 300;
 
     std::wstring base_url;
     WebClient web;
@@ -89,6 +117,16 @@ protected:
     // True when the request that changes the board may leave now; false when a stop came
     // first (nothing is sent then).
     bool ClearToSend();
+    // Runs a request that changes nothing on the board (a page read, a sign-in; never the
+    // new-topic form), and while it fails with a passing fault (WebClient::passing_fault)
+    // tries it again, at most kPassingFaultRetries times, after the wait the board names in
+    // Retry-After (at most kMaxRetryAfter seconds) or a short growing pause, reporting that
+    // the forum is busy. kOk when a try succeeded; kStopped when a stop came during a wait;
+    // kConnectionError when the last try failed (web.error_text says why).
+    ResultCode RetryPassingFaults(const std::function<bool()>& request);
+    // Remembers the addresses of the topics titled with the subject that the section listed
+    // before the sending about to go out (TopicsListedBeforeSending).
+    void NoteTopicsBeforeSending(const std::vector<std::wstring>& urls);
 
     // Appends a section unless its address is already listed: board indexes often link
     // the same section twice (its title and a "last post in" link).
@@ -133,6 +171,8 @@ private:
     Sleeper* sleeper_;
     std::function<void(int)> status_reporter_;
     std::function<bool()> send_gate_;
+    int step_status_ = 0;
+    std::vector<std::wstring> listed_before_sending_;
     std::wstring board_title_;
     std::wstring password_;
 };

@@ -57,7 +57,12 @@ PageEngine::PageEngine() : PageEngine(NoWords()) {}
 PageEngine::PageEngine(const BoardWords& words) : words_(words) {}
 
 ResultCode PageEngine::OpenSection(const std::wstring& url) {
-    return OpenUrl(url, false);
+    const ResultCode result = OpenUrl(url, false);
+    if (result == kOk) {
+        // Where the section's topics are read again (FindInterruptedPost) before a post.
+        section_url_ = web.current_url;
+    }
+    return result;
 }
 
 std::wstring PageEngine::LastAnswerText() const {
@@ -68,9 +73,12 @@ ResultCode PageEngine::OpenUrl(const std::wstring& url, bool followRefresh) {
     if (stop_requested) {
         return kStopped;
     }
-    if (!web.Get(url, 5)) {
-        failure_text = web.error_text;
-        return kConnectionError;
+    const ResultCode got = RetryPassingFaults([&] { return web.Get(url, 5); });
+    if (got != kOk) {
+        if (got == kConnectionError) {
+            failure_text = web.error_text;
+        }
+        return got;
     }
     page.Load(web);
     if (followRefresh) {
@@ -85,13 +93,23 @@ ResultCode PageEngine::OpenUrl(const std::wstring& url, bool followRefresh) {
     return kOk;
 }
 
-ResultCode PageEngine::SubmitForm(const HtmlForm& form, bool followRefresh) {
+ResultCode PageEngine::SubmitForm(const HtmlForm& form, bool followRefresh, bool changesBoard) {
     if (stop_requested) {
         return kStopped;
     }
-    if (!web.PostForm(form)) {
-        failure_text = web.error_text;
-        return kConnectionError;
+    // A form that changes the board leaves only once its owner has recorded that it does
+    // (the send gate), and only once: after a fault the board may have taken it anyway.
+    if (changesBoard && !ClearToSend()) {
+        return kStopped;
+    }
+    auto send = [&] { return web.PostForm(form); };
+    const ResultCode sent =
+        changesBoard ? (send() ? kOk : kConnectionError) : RetryPassingFaults(send);
+    if (sent != kOk) {
+        if (sent == kConnectionError) {
+            failure_text = web.error_text;
+        }
+        return sent;
     }
     page.Load(web);
     if (followRefresh) {
@@ -319,7 +337,7 @@ ResultCode PageEngine::SignInWithForm(const SignInSteps& steps, const std::wstri
     if (steps.pause_before_sending > 0 && Pause(steps.pause_before_sending)) {
         return kStopped;
     }
-    result = SubmitForm(form, false);
+    result = SubmitForm(form, false, false);
     if (result != kOk) {
         return result;
     }
@@ -403,6 +421,7 @@ ResultCode PageEngine::PostNewTopic(const std::wstring& subject, const std::wstr
         section_title_ = CollapseWhitespace(section_title_);
     }
     const std::vector<std::wstring> known_topics = TopicsTitled(LinksOfPage(), subject);
+    NoteTopicsBeforeSending(known_topics);
     if (!FindNewTopicLink(steps.link_patterns)) {
         return FailWithBoardMessage(kNewTopicNotAllowed);
     }
@@ -421,10 +440,10 @@ ResultCode PageEngine::PostNewTopic(const std::wstring& subject, const std::wstr
         if (result != kOk) {
             return result;
         }
-        if (Pause(steps.pause_before) || !ClearToSend()) {
+        if (Pause(steps.pause_before)) {
             return kStopped;
         }
-        result = SubmitForm(form, false);
+        result = SubmitForm(form, false, true);
         // Boards that answer a refusal with an error status (SMF's 403 pages) still speak
         // in their own message box; a gateway's or a server's error page does not, and
         // then the answer is lost.

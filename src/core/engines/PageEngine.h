@@ -84,7 +84,10 @@ protected:
     explicit PageEngine(const BoardWords& words);
 
     ResultCode OpenUrl(const std::wstring& url, bool followRefresh);
-    ResultCode SubmitForm(const HtmlForm& form, bool followRefresh);
+    // changesBoard: the form posts something (a topic): it passes the send gate
+    // (ClearToSend) first and is never sent twice. Otherwise (a sign-in) a passing fault is
+    // tried again (RetryPassingFaults), as page reads by OpenUrl always are.
+    ResultCode SubmitForm(const HtmlForm& form, bool followRefresh, bool changesBoard);
     // Link search: the first link of the page whose absolute URL contains one of the
     // patterns (case-sensitive) and none of the excluded ones; leaves the link cursor on it.
     bool FindLink(const std::vector<std::wstring>& patterns,

@@ -94,6 +94,13 @@ bool OpenConnection(const std::filesystem::path& path) {
 bool OpenDatabase(const std::filesystem::path& path) {
     if (OpenConnection(path)) {
         if (GetOptionInt(OptDatabaseMarker, 0, 0) == 1) {
+            // A power cut right after a commit must not lose it: the record that a post
+            // goes out is written just before the post leaves. FULL is SQLite's usual
+            // default; it is set so that a build with another default cannot weaken it.
+            RunStatement(L"PRAGMA synchronous=FULL");
+            // A file that cannot gain the new table (read-only) still opens; no post goes
+            // out from it, since its sending cannot be recorded.
+            UpgradeSchema();
             return true;
         }
         CloseConnection();

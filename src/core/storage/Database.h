@@ -16,6 +16,7 @@ struct OptionRecord;
 struct MessageRecord;
 struct ForumRecord;
 struct SubmitRecord;
+struct SendingRecord;
 
 // The one process-wide connection. Null when no database is open. Used from the
 // user-interface thread only.
@@ -101,11 +102,13 @@ bool BindRecord(SqlStatement& statement, const OptionRecord& record);
 bool BindRecord(SqlStatement& statement, const MessageRecord& record);
 bool BindRecord(SqlStatement& statement, const ForumRecord& record);
 bool BindRecord(SqlStatement& statement, const SubmitRecord& record);
+bool BindRecord(SqlStatement& statement, const SendingRecord& record);
 void ReadRecord(const SqlStatement& statement, ProfileRecord& record);
 void ReadRecord(const SqlStatement& statement, OptionRecord& record);
 void ReadRecord(const SqlStatement& statement, MessageRecord& record);
 void ReadRecord(const SqlStatement& statement, ForumRecord& record);
 void ReadRecord(const SqlStatement& statement, SubmitRecord& record);
+void ReadRecord(const SqlStatement& statement, SendingRecord& record);
 
 // Seams for tests. The retry wait sleeps for real (a 0 ms wait only yields the time slice)
 // and statements are stepped by sqlite3_step. Tests replace them to run out of attempts

@@ -34,6 +34,12 @@ bool BindRecord(SqlStatement& statement, const SubmitRecord& record) {
            statement.BindText(7, record.err);
 }
 
+bool BindRecord(SqlStatement& statement, const SendingRecord& record) {
+    return statement.BindId(1, record.forum_id) && statement.BindId(2, record.message_id) &&
+           statement.BindInt64(3, record.stime) && statement.BindText(4, record.login) &&
+           statement.BindText(5, record.subject) && statement.BindText(6, record.listed);
+}
+
 void ReadRecord(const SqlStatement& statement, ProfileRecord& record) {
     record.profile_id = statement.ColumnInt(0);
     record.name = statement.ColumnText(1);
@@ -73,6 +79,15 @@ void ReadRecord(const SqlStatement& statement, SubmitRecord& record) {
     record.result = statement.ColumnInt(4);
     record.thread = statement.ColumnText(5);
     record.err = statement.ColumnText(6);
+}
+
+void ReadRecord(const SqlStatement& statement, SendingRecord& record) {
+    record.forum_id = statement.ColumnInt(0);
+    record.message_id = statement.ColumnInt(1);
+    record.stime = statement.ColumnInt64(2);
+    record.login = statement.ColumnText(3);
+    record.subject = statement.ColumnText(4);
+    record.listed = statement.ColumnText(5);
 }
 
 }  // namespace twk

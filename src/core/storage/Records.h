@@ -50,8 +50,21 @@ struct SubmitRecord {
     std::wstring err;
 };
 
+// A post that went out and has no result stored yet ([sending]); one per forum and message.
+struct SendingRecord {
+    int32_t forum_id = -1;
+    int32_t message_id = -1;
+    int64_t stime = 0;
+    std::wstring login;
+    std::wstring subject;
+    // Addresses of the topics with the subject listed just before sending, one a line.
+    std::wstring listed;
+};
+
 using ProfileList = std::vector<ProfileRecord>;
 using OptionList = std::vector<OptionRecord>;
+
+using SendingList = std::vector<SendingRecord>;
 
 class MessageList : public std::vector<MessageRecord> {
 public:

@@ -29,11 +29,16 @@ constexpr const wchar_t* kForumColumns[] = {
 constexpr const wchar_t* kSubmitColumns[] = {
     L"[submit_id]", L"[forum_id]", L"[message_id]", L"[stime]", L"[result]", L"[thread]", L"[err]"};
 
+constexpr const wchar_t* kSendingColumns[] = {L"[forum_id]", L"[message_id]", L"[stime]",
+                                              L"[login]",    L"[subject]",    L"[listed]"};
+
 constexpr Table kProfileTable{L"[profile]", kProfileColumns, L"[profile_id]"};
 constexpr Table kOptionTable{L"[option]", kOptionColumns, L"[profile_id]"};
 constexpr Table kMessageTable{L"[message]", kMessageColumns, L"[message_id]"};
 constexpr Table kForumTable{L"[forum]", kForumColumns, L"[forum_id]"};
 constexpr Table kSubmitTable{L"[submit]", kSubmitColumns, L"[submit_id]"};
+// One row per forum and message; it has no id of its own.
+constexpr Table kSendingTable{L"[sending]", kSendingColumns, L"[forum_id]"};
 
 std::wstring SelectText(const Table& table, const std::wstring& condition) {
     std::wstring text =
@@ -304,6 +309,48 @@ int InsertSubmit(const SubmitRecord& record) {
 
 bool DeleteSubmit(int32_t submitId) {
     return DeleteOne(kSubmitTable, submitId);
+}
+
+int StoreSubmitResult(SubmitRecord& record, bool settled) {
+    const bool fresh = record.submit_id == -1;
+    int32_t new_id = record.submit_id;
+    const int stored = WriteBatch(1, [&](size_t) {
+        if (WriteOne(kSubmitTable, !fresh, record) != 0) {
+            return -1;
+        }
+        if (fresh) {
+            new_id = LastInsertId();
+        }
+        if (settled && !RunDelete(L"DELETE FROM [sending] WHERE" +
+                                  IdCondition(L"[forum_id]", record.forum_id) + L" AND" +
+                                  IdCondition(L"[message_id]", record.message_id))) {
+            return -1;
+        }
+        return 0;
+    });
+    if (stored == 0) {
+        record.submit_id = new_id;
+    }
+    return stored;
+}
+
+// Posts that went out without a stored result.
+
+int ListSendings(const std::wstring& condition, SendingList& list) {
+    return SelectAll(kSendingTable, condition, list);
+}
+
+int SaveSending(const SendingRecord& record) {
+    return WriteOne(kSendingTable, true, record);
+}
+
+bool UpgradeSchema() {
+    // The same table as in schema.sql; an older program never reads it, so a database
+    // that has it still opens there.
+    return RunStatement(
+        L"CREATE TABLE IF NOT EXISTS [sending] ([forum_id] INTEGER,[message_id] INTEGER,"
+        L"[stime] INTEGER,[login] TEXT,[subject] TEXT,[listed] TEXT,"
+        L"UNIQUE ([forum_id],[message_id]))");
 }
 
 // Profile copy.

@@ -48,6 +48,21 @@ void DeleteForums(const std::vector<int32_t>& forumIds);
 int ListSubmits(const std::wstring& condition, SubmitList& list);
 int InsertSubmit(const SubmitRecord& record);
 bool DeleteSubmit(int32_t submitId);
+// Stores a job's result in one transaction: a new row for a record with id -1 (which then
+// gets its id), else the row with that id replaced; with settled, also the forum's
+// [sending] row of that message goes, since the result now says what became of that post.
+int StoreSubmitResult(SubmitRecord& record, bool settled);
+
+// Posts that went out without a stored result ([sending]).
+int ListSendings(const std::wstring& condition, SendingList& list);
+// Records that this forum's post of the message goes out now, replacing an earlier row of
+// the same forum and message. When it returns 0 the row is committed: on the disk, not
+// only in a cache (the connection syncs every commit).
+int SaveSending(const SendingRecord& record);
+
+// Adds what a database made by an earlier version lacks (the [sending] table), keeping
+// every row it has. True when the database has everything now.
+bool UpgradeSchema();
 
 // The New Profile action's storage sequence: inserts a profile named name and, when
 // sourceProfileId is not -1, copies that profile's forums (under new ids) and options.

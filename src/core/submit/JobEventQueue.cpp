@@ -18,6 +18,14 @@ void JobEventQueue::JobDone(int slot, int code) {
     ready_.notify_one();
 }
 
+void JobEventQueue::JobSending(int slot) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back({JobEvent::kSending, slot, 0});
+    }
+    ready_.notify_one();
+}
+
 std::optional<JobEvent> JobEventQueue::Wait(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!ready_.wait_for(lock, timeout, [this] { return !events_.empty(); })) {

@@ -12,10 +12,10 @@ namespace twk {
 
 // A job report waiting to be handled on the owner's thread.
 struct JobEvent {
-    enum Kind { kStatus, kDone };
+    enum Kind { kStatus, kDone, kSending };
     Kind kind = kDone;
     int slot = 0;
-    int value = 0;  // the status text id or the result code
+    int value = 0;  // the status text id or the result code; 0 for a sending
 };
 
 // A JobSink that queues reports from worker threads for a thread without an event loop of
@@ -25,6 +25,7 @@ class JobEventQueue : public JobSink {
 public:
     void JobStatus(int slot, int textId) override;
     void JobDone(int slot, int code) override;
+    void JobSending(int slot) override;
 
     // The next event, or none when timeout passes first.
     std::optional<JobEvent> Wait(std::chrono::milliseconds timeout);

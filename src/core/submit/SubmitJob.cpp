@@ -1,5 +1,6 @@
 #include "submit/SubmitJob.h"
 
+#include <ctime>
 #include <system_error>
 
 #include "submit/SubmitLog.h"
@@ -13,6 +14,66 @@ void PostStatus(SubmitJob& job, int textId) {
     if (job.sink != nullptr) {
         job.sink->JobStatus(job.slot, textId);
     }
+}
+
+std::wstring JoinLines(const std::vector<std::wstring>& lines) {
+    std::wstring text;
+    for (const std::wstring& line : lines) {
+        text += line + L"\n";
+    }
+    return text;
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            lines.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The engine's send gate: the post goes out only once the owner has recorded that it does,
+// so that a run that dies from here on leaves the record behind. The worker never touches
+// the database itself; it waits for the owner's answer, and a stop ends the wait with
+// nothing sent.
+bool AskToSend(SubmitJob& job, ForumEngine& engine) {
+    // A job without an owner has no database to record in (tests, silent runs).
+    if (job.sink == nullptr) {
+        return true;
+    }
+    job.sending = SendingRecord{job.forum_copy.forum_id,
+                                job.message_copy.message_id,
+                                static_cast<int64_t>(std::time(nullptr)),
+                                job.forum_copy.login,
+                                job.topic_subject,
+                                JoinLines(engine.TopicsListedBeforeSending())};
+    {
+        std::lock_guard<std::mutex> guard(job.lock);
+        if (job.stop_requested) {
+            return false;
+        }
+        job.send_answer = SubmitJob::SendAnswer::kAsked;
+    }
+    job.sink->JobSending(job.slot);
+    std::unique_lock<std::mutex> guard(job.lock);
+    job.send_answered.wait(guard, [&job] {
+        return job.stop_requested || job.send_answer != SubmitJob::SendAnswer::kAsked;
+    });
+    if (job.stop_requested) {
+        return false;
+    }
+    if (job.send_answer != SubmitJob::SendAnswer::kGranted) {
+        engine.failure_text = LoadText(kIdsSendingNotRecorded);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -32,6 +93,7 @@ void PrepareJob(SubmitJob& job, JobSink* sink, int slot, const ConnectionOptions
     job.connection = connection;
     std::lock_guard<std::mutex> guard(job.lock);
     job.stop_requested = false;
+    job.send_answer = SubmitJob::SendAnswer::kNone;
 }
 
 bool StartJob(SubmitJob& job, JobWork work) {
@@ -66,6 +128,8 @@ void JobThreadMain(SubmitJob& job) {
             if (job.stop_requested) {
                 engine->stop_requested = true;
             }
+            // The engine reports the waits it makes on its own (a flood limit, a busy forum).
+            engine->SetStatusReporter([&job](int textId) { PostStatus(job, textId); });
         }
     }
     ResultCode code = kNotScript;
@@ -85,21 +149,30 @@ void JobThreadMain(SubmitJob& job) {
 
 ResultCode RunSubmit(SubmitJob& job) {
     ForumEngine& engine = *job.active_engine;
-    PostStatus(job, kIdsSendingLogin);
+    engine.ReportStep(kIdsSendingLogin);
     engine.SetBaseUrl(job.forum_copy.main_url);
     ResultCode code =
         engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
     if (code != kOk) {
         return code;
     }
-    PostStatus(job, kIdsOpeningForum);
+    engine.ReportStep(kIdsOpeningForum);
     code = engine.OpenSection(job.forum_copy.forum_key);
     if (code != kOk) {
         return code;
     }
-    PostStatus(job, kIdsSendingMessage);
-    // The engine reports the steps it takes on its own (a wait for the board's flood limit).
-    engine.SetStatusReporter([&job](int textId) { PostStatus(job, textId); });
+    if (job.interrupted) {
+        // The post of a run that ended after sending may be there: never blindly again.
+        engine.ReportStep(kIdsLookingForPost);
+        const SendingRecord& earlier = *job.interrupted;
+        code = engine.FindInterruptedPost(earlier.subject, earlier.login, earlier.stime,
+                                          SplitLines(earlier.listed), job.topic_url);
+        if (code != kPending) {
+            return code;
+        }
+    }
+    engine.ReportStep(kIdsSendingMessage);
+    engine.SetSendGate([&job, &engine] { return AskToSend(job, engine); });
     job.topic_subject = job.message_copy.subject;
     job.topic_body = job.message_copy.msg;
     return engine.PostTopic(job.topic_subject, job.topic_body, job.topic_url);
@@ -107,16 +180,22 @@ ResultCode RunSubmit(SubmitJob& job) {
 
 ResultCode RunScan(SubmitJob& job) {
     ForumEngine& engine = *job.active_engine;
-    PostStatus(job, kIdsOpeningForum);
+    engine.ReportStep(kIdsOpeningForum);
     engine.SetBaseUrl(job.forum_copy.main_url);
-    PostStatus(job, kIdsSendingLogin);
+    engine.ReportStep(kIdsSendingLogin);
     ResultCode code =
         engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
     if (code != kOk) {
         return code;
     }
-    PostStatus(job, kIdsReadingForumList);
+    engine.ReportStep(kIdsReadingForumList);
     return engine.ReadSections(job.sections);
+}
+
+void AnswerSending(SubmitJob& job, bool granted) {
+    std::lock_guard<std::mutex> guard(job.lock);
+    job.send_answer = granted ? SubmitJob::SendAnswer::kGranted : SubmitJob::SendAnswer::kRefused;
+    job.send_answered.notify_all();
 }
 
 void RequestStop(SubmitJob& job) {
@@ -125,6 +204,8 @@ void RequestStop(SubmitJob& job) {
     }
     std::lock_guard<std::mutex> guard(job.lock);
     job.stop_requested = true;
+    // A worker waiting for its sending to be recorded sends nothing now.
+    job.send_answered.notify_all();
     if (job.active_engine) {
         job.active_engine->stop_requested = true;
         job.active_engine->web.Abort();

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -48,6 +50,19 @@ public:
     // Set by StopJob; a stop that arrives before the engine exists reaches it when it is
     // created. Guarded by lock.
     bool stop_requested = false;
+
+    // Set by the owner before the start: the forum's earlier sending of this message whose
+    // result never came (the run that sent it ended first). The submission then looks for
+    // that post before it sends anything.
+    std::optional<SendingRecord> interrupted;
+    // What the post about to go out is; written by the worker before it asks the owner to
+    // record it (JobSink::JobSending), read by the owner when it does.
+    SendingRecord sending;
+    // The owner's answer to that request. Guarded by lock; send_answered wakes the worker
+    // waiting for it, and so does a stop.
+    enum class SendAnswer { kNone, kAsked, kGranted, kRefused };
+    SendAnswer send_answer = SendAnswer::kNone;
+    std::condition_variable send_answered;
 };
 
 // Readies a job for a run: slot, sink and connection options; clears the outputs.
@@ -69,6 +84,10 @@ void JobThreadMain(SubmitJob& job);
 ResultCode RunSubmit(SubmitJob& job);
 // Sign in and read the sections.
 ResultCode RunScan(SubmitJob& job);
+
+// The owner's answer to a job's JobSending: granted when the sending is recorded; a
+// refused job sends nothing. Called on the owner's thread.
+void AnswerSending(SubmitJob& job, bool granted);
 
 // Asks a running job to stop: its engine's stop flag, an abort of the request in
 // progress. Does not wait, so that an owner of many jobs asks them all before waiting

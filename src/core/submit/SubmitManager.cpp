@@ -63,6 +63,10 @@ std::wstring BoardAccountKey(const ForumRecord& forum) {
     return scheme + L'\0' + host + L'\0' + port + L'\0' + path + L'\0' + forum.login;
 }
 
+bool IsInterrupted(const SubmitRecord* result, const SendingRecord* sending) {
+    return sending != nullptr && (result == nullptr || result->result == kCheckResult);
+}
+
 SubmitManager::SubmitManager(JobSink& sink) : sink_(sink) {
     slots_.reserve(kMaxSlots);
     for (int i = 0; i < kMaxSlots; ++i) {
@@ -71,15 +75,11 @@ SubmitManager::SubmitManager(JobSink& sink) : sink_(sink) {
 }
 
 SubmitManager::~SubmitManager() {
-    // Every job is asked before any is waited for: each may take up to a second to notice,
-    // and fifty of them one after another would hold the closing window for most of a
-    // minute.
-    for (auto& slot : slots_) {
-        RequestStop(slot->job);
-    }
-    for (auto& slot : slots_) {
-        WaitForJob(slot->job);
-    }
+    // Whoever watched is going away too.
+    observer_ = nullptr;
+    // A closing window or a terminated twk: what each job reached is recorded, so that a
+    // post that went out is never sent blindly again.
+    AbortRun();
 }
 
 void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
@@ -94,6 +94,12 @@ void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
     message_ = message;
     forums_.LoadForProfile(profileId);
     results_.LoadForMessage(message.message_id);
+    sendings_.clear();
+    SendingList sendings;
+    ListSendings(L"[message_id]=" + std::to_wstring(message.message_id), sendings);
+    for (SendingRecord& sending : sendings) {
+        sendings_.emplace(sending.forum_id, std::move(sending));
+    }
     status_.clear();
     // Jobs still working for the message now shown keep their rows marked as running.
     for (auto& slot : slots_) {
@@ -102,7 +108,16 @@ void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
             SubmitRecord placeholder;
             placeholder.forum_id = job.forum_copy.forum_id;
             placeholder.message_id = message_.message_id;
-            results_.push_back(placeholder);
+            auto displaced = std::find_if(results_.begin(), results_.end(), [&](const auto& r) {
+                return r.forum_id == placeholder.forum_id;
+            });
+            if (slot->displaced && displaced != results_.end() &&
+                displaced->submit_id == slot->displaced->submit_id) {
+                placeholder.submit_id = displaced->submit_id;
+                *displaced = placeholder;
+            } else {
+                results_.push_back(placeholder);
+            }
         }
     }
     RebuildIndexes();
@@ -125,7 +140,8 @@ void SubmitManager::RebuildIndexes() {
         }
         if (results_[i].result == kPending) {
             ++pending_count_;
-        } else if (forum_index_.count(results_[i].forum_id) != 0) {
+        } else if (forum_index_.count(results_[i].forum_id) != 0 &&
+                   HasResult(results_[i].forum_id)) {
             ++done_count_;
         }
     }
@@ -145,7 +161,7 @@ bool SubmitManager::HasDeferredForums() const {
         size_t first = head == deferred_head_.end() ? 0 : head->second;
         for (size_t i = first; i < waiting.size(); ++i) {
             size_t index = waiting[i];
-            if (index < forums_.size() && result_index_.count(forums_[index].forum_id) == 0) {
+            if (index < forums_.size() && !HasResult(forums_[index].forum_id)) {
                 return true;
             }
         }
@@ -191,7 +207,7 @@ size_t SubmitManager::TakeNextForum() {
         if (head < waiting.size()) {
             ready_.insert({waiting[head], board});
         }
-        if (index < forums_.size() && result_index_.count(forums_[index].forum_id) == 0) {
+        if (index < forums_.size() && !HasResult(forums_[index].forum_id)) {
             return index;
         }
     }
@@ -223,6 +239,16 @@ const SubmitRecord* SubmitManager::FindResult(int32_t forumId) const {
     return it == result_index_.end() ? nullptr : &results_[it->second];
 }
 
+const SendingRecord* SubmitManager::FindInterrupted(int32_t forumId) const {
+    auto it = sendings_.find(forumId);
+    const SendingRecord* sending = it == sendings_.end() ? nullptr : &it->second;
+    return IsInterrupted(FindResult(forumId), sending) ? sending : nullptr;
+}
+
+bool SubmitManager::HasResult(int32_t forumId) const {
+    return FindResult(forumId) != nullptr && FindInterrupted(forumId) == nullptr;
+}
+
 int SubmitManager::StatusOf(int32_t forumId) const {
     auto it = status_.find(forumId);
     return it == status_.end() ? 0 : it->second;
@@ -236,6 +262,9 @@ int32_t SubmitManager::ForumOfSlot(int slot) const {
 }
 
 std::wstring SubmitManager::ResultCellText(int32_t forumId) const {
+    if (FindInterrupted(forumId) != nullptr) {
+        return LoadText(kIdsInterruptedPost);
+    }
     const SubmitRecord* result = FindResult(forumId);
     if (result == nullptr) {
         return {};
@@ -249,8 +278,7 @@ std::wstring SubmitManager::ResultCellText(int32_t forumId) const {
 }
 
 size_t SubmitManager::FirstForumWithoutResult() const {
-    while (next_candidate_ < forums_.size() &&
-           result_index_.count(forums_[next_candidate_].forum_id) != 0) {
+    while (next_candidate_ < forums_.size() && HasResult(forums_[next_candidate_].forum_id)) {
         ++next_candidate_;
     }
     return next_candidate_;
@@ -286,13 +314,16 @@ void SubmitManager::StopRun() {
 
 void SubmitManager::AbortRun() {
     halt_requested_ = true;
-    // All are asked first, then waited for, as in the destructor.
+    // Every job is asked before any is waited for: each may take up to a second to notice,
+    // and fifty of them one after another would hold a closing window for most of a
+    // minute.
     for (auto& slot : slots_) {
         if (slot->busy) {
             RequestStop(slot->job);
         }
     }
-    std::unordered_set<int32_t> unfinished;
+    // Forums left without a result, with the stored 9 each one showed before, if any.
+    std::unordered_map<int32_t, std::optional<SubmitRecord>> unfinished;
     for (auto& slot : slots_) {
         if (!slot->busy) {
             continue;
@@ -303,18 +334,33 @@ void SubmitManager::AbortRun() {
         slot->busy = false;
         MarkBoardFree(slot->board);
         --running_jobs_;
-        status_.erase(slot->job.forum_copy.forum_id);
-        if (slot->job.message_copy.message_id == message_.message_id) {
-            unfinished.insert(slot->job.forum_copy.forum_id);
+        SubmitJob& job = slot->job;
+        status_.erase(job.forum_copy.forum_id);
+        if (slot->sent) {
+            // The post may have gone out: recorded as such, and the [sending] row stays for
+            // the next run's look in the section.
+            job.failure_text = LoadText(kIdsStoppedAfterSending);
+            job.topic_url.clear();
+            RecordResult(*slot, kCheckResult, false);
+        } else if (job.message_copy.message_id == message_.message_id) {
+            unfinished.emplace(job.forum_copy.forum_id, slot->displaced);
         }
     }
     results_.erase(std::remove_if(results_.begin(), results_.end(),
-                                  [&](const SubmitRecord& r) {
-                                      return r.result == kPending && unfinished.count(r.forum_id);
+                                  [&](SubmitRecord& r) {
+                                      auto it = unfinished.find(r.forum_id);
+                                      if (r.result != kPending || it == unfinished.end()) {
+                                          return false;
+                                      }
+                                      if (it->second) {
+                                          r = *it->second;
+                                          return false;
+                                      }
+                                      return true;
                                   }),
                    results_.end());
     RebuildIndexes();
-    for (int32_t forum_id : unfinished) {
+    for (const auto& [forum_id, displaced] : unfinished) {
         NotifyForum(forum_id);
     }
     NotifyState();
@@ -333,14 +379,28 @@ bool SubmitManager::StartNextJob(int slotIndex) {
             return false;
         }
         const ForumRecord& forum = forums_[next];
+        SubmitJob& job = slot.job;
+        job.interrupted.reset();
+        if (const SendingRecord* interrupted = FindInterrupted(forum.forum_id)) {
+            job.interrupted = *interrupted;
+        }
         SubmitRecord placeholder;
         placeholder.forum_id = forum.forum_id;
         placeholder.message_id = run_message_.message_id;
-        results_.push_back(placeholder);
-        result_index_.emplace(forum.forum_id, results_.size() - 1);
+        slot.displaced.reset();
+        slot.sent = false;
+        auto listed = result_index_.find(forum.forum_id);
+        if (listed != result_index_.end()) {
+            // The 9 of an interrupted sending: the job's result takes its place.
+            slot.displaced = results_[listed->second];
+            placeholder.submit_id = slot.displaced->submit_id;
+            results_[listed->second] = placeholder;
+        } else {
+            results_.push_back(placeholder);
+            result_index_.emplace(forum.forum_id, results_.size() - 1);
+        }
         ++pending_count_;
 
-        SubmitJob& job = slot.job;
         job.forum_copy = forum;
         job.message_copy = run_message_;
         PrepareJob(job, &sink_, slotIndex, run_connection_);
@@ -362,7 +422,7 @@ bool SubmitManager::StartNextJob(int slotIndex) {
         if (job.failure_text.empty()) {
             job.failure_text = ThreadNotStartedText(L"");
         }
-        RecordResult(slot, kUnknownError);
+        RecordResult(slot, kUnknownError, false);
     }
     return false;
 }
@@ -383,12 +443,50 @@ void SubmitManager::OnJobDone(int slotIndex, int code) {
     WaitForJob(slot.job);
     slot.busy = false;
     MarkBoardFree(slot.board);
-    RecordResult(slot, code);
+    // A result after sending says what became of that post; so does an interrupted post
+    // found in the section (0 without sending). Any other result leaves an interrupted
+    // sending to be looked for again.
+    RecordResult(slot, code, slot.sent || code == kOk);
     StartNextJob(slotIndex);
     NotifyState();
 }
 
-void SubmitManager::RecordResult(Slot& slot, int code) {
+void SubmitManager::OnJobSending(int slotIndex) {
+    if (slotIndex < 0 || slotIndex >= kMaxSlots) {
+        return;
+    }
+    Slot& slot = *slots_[slotIndex];
+    // A stopped job's request: it sends nothing and waits for no answer.
+    if (slot.stale_reports > 0 || !slot.busy) {
+        return;
+    }
+    SubmitJob& job = slot.job;
+    // A second sending of the job (after a flood refusal) keeps the first row: its time
+    // and the topics listed before it hold for both.
+    if (!slot.sent && SaveSending(job.sending) == 0) {
+        slot.sent = true;
+        if (job.message_copy.message_id == message_.message_id) {
+            sendings_[job.forum_copy.forum_id] = job.sending;
+        }
+    }
+    AnswerSending(job, slot.sent);
+}
+
+void SubmitManager::OnJobEvent(const JobEvent& event) {
+    switch (event.kind) {
+        case JobEvent::kStatus:
+            OnJobStatus(event.slot, event.value);
+            break;
+        case JobEvent::kDone:
+            OnJobDone(event.slot, event.value);
+            break;
+        case JobEvent::kSending:
+            OnJobSending(event.slot);
+            break;
+    }
+}
+
+void SubmitManager::RecordResult(Slot& slot, int code, bool settled) {
     const SubmitJob& job = slot.job;
     const int32_t forum_id = job.forum_copy.forum_id;
     status_.erase(forum_id);
@@ -398,12 +496,14 @@ void SubmitManager::RecordResult(Slot& slot, int code) {
     }
 
     SubmitRecord finished;
+    finished.submit_id = slot.displaced ? slot.displaced->submit_id : -1;
     finished.forum_id = forum_id;
     finished.message_id = job.message_copy.message_id;
     finished.stime = static_cast<int64_t>(std::time(nullptr));
     finished.result = code;
     finished.thread = job.topic_url;
     finished.err = job.failure_text;
+    slot.displaced.reset();
 
     SubmitRecord* listed = nullptr;
     if (job.message_copy.message_id == message_.message_id) {
@@ -415,18 +515,19 @@ void SubmitManager::RecordResult(Slot& slot, int code) {
     if (listed == nullptr) {
         // The lists changed under the run (another message or profile, or the forum was
         // deleted): store the result only when its forum still exists.
-        if (ForumStillStored(forum_id) && InsertSubmit(finished) == 0) {
-            finished.submit_id = LastInsertId();
+        if (ForumStillStored(forum_id)) {
+            StoreSubmitResult(finished, settled);
         }
         return;
     }
-    finished.submit_id = listed->submit_id;
     *listed = finished;
-    if (InsertSubmit(*listed) == 0 && listed->submit_id == -1) {
-        listed->submit_id = LastInsertId();
+    // A failed store keeps the result in memory only (and an interrupted sending its row):
+    // it stays visible until the lists are loaded again.
+    if (StoreSubmitResult(*listed, settled) == 0 && settled) {
+        sendings_.erase(forum_id);
     }
     --pending_count_;
-    if (forum_index_.count(forum_id) != 0) {
+    if (forum_index_.count(forum_id) != 0 && HasResult(forum_id)) {
         ++done_count_;
     }
     NotifyForum(forum_id);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "storage/Records.h"
+#include "submit/JobEventQueue.h"
 #include "submit/JobSink.h"
 #include "submit/SubmitJob.h"
 
@@ -18,6 +19,12 @@ namespace twk {
 // The board and account a forum posts as: the scheme, host (in lower case), port and path
 // of its main address, and its user name. Two forums with the same key never run at once.
 std::wstring BoardAccountKey(const ForumRecord& forum);
+
+// Whether a forum's post of a message was interrupted: it went out (sending, its [sending]
+// row) and the run ended before the result was stored (no result), or stopped the job
+// after sending (a 9 stored with the row kept). The next run looks for the post before it
+// sends again; until then the forum shows kIdsInterruptedPost.
+bool IsInterrupted(const SubmitRecord* result, const SendingRecord* sending);
 
 // Told about what the submit page shows. Called on the thread that owns the manager.
 class SubmitManagerObserver {
@@ -30,17 +37,19 @@ public:
 };
 
 // Runs a submission: posts the current message to every forum of the current profile
-// that has no result for it yet, several at a time, one SubmitJob per slot, and stores
-// each result in [submit]. Holds the forum list and the result list that the Submit page
-// shows. Lives on the user-interface thread: every member runs there, including
-// OnJobDone and OnJobStatus, which the owner calls when its JobSink hands over a report.
+// that has no result for it yet (or whose post was interrupted), several at a time, one
+// SubmitJob per slot, and stores each result in [submit]. Before a job's post leaves, it
+// records in [sending] that it does (OnJobSending). Holds the forum list and the result
+// list that the Submit page shows. Lives on the thread that owns the database (the user
+// interface's, twk's main thread): every member runs there, including OnJobDone,
+// OnJobStatus and OnJobSending, which the owner calls when its JobSink hands over a report.
 class SubmitManager {
 public:
     // The most jobs that ever run at once; a profile's thread count is capped at it.
     static constexpr int kMaxSlots = 50;
 
     explicit SubmitManager(JobSink& sink);
-    // Stops every running job and waits for it; their results are not recorded.
+    // Stops every running job and waits for it, recording what each reached (AbortRun).
     ~SubmitManager();
     SubmitManager(const SubmitManager&) = delete;
     SubmitManager& operator=(const SubmitManager&) = delete;
@@ -65,6 +74,8 @@ public:
     const SubmitList& results() const { return results_; }
     const ForumRecord* FindForum(int32_t forumId) const;
     const SubmitRecord* FindResult(int32_t forumId) const;
+    // The forum's interrupted sending of the current message (IsInterrupted), or null.
+    const SendingRecord* FindInterrupted(int32_t forumId) const;
     // The status text id of a forum being worked on (114, 116, 117), or 0.
     int StatusOf(int32_t forumId) const;
     // What the Result column shows: the status text while running, else ResultText.
@@ -86,13 +97,20 @@ public:
     void StartRun();
     // Keeps new jobs from starting; running jobs finish with their own results.
     void StopRun();
-    // Stops the running jobs at once and waits for them. Their forums are left without a
-    // result, so that a later run takes them again; their reports still on the way to
-    // OnJobDone and OnJobStatus are ignored.
+    // Stops the running jobs at once and waits for them. A job stopped before its post
+    // went out leaves its forum without a result, so that a later run takes it again; one
+    // stopped after that gets 9 (kIdsStoppedAfterSending) and its [sending] row stays, so
+    // that the later run looks for the post first. Their reports still on the way to
+    // OnJobDone, OnJobStatus and OnJobSending are ignored.
     void AbortRun();
     bool StartNextJob(int slot);
     void OnJobDone(int slot, int code);
     void OnJobStatus(int slot, int textId);
+    // A job's post is about to go out: records its sending and answers the job (granted
+    // only once the row is committed).
+    void OnJobSending(int slot);
+    // Hands a queued report to the member above that takes it.
+    void OnJobEvent(const JobEvent& event);
 
     // Button states and the progress bar.
     bool CanAddForum() const;
@@ -125,6 +143,10 @@ private:
         // Done reports of stopped jobs still on their way (AbortRun). A slot's reports
         // arrive in order, so those come before any report of a later job in the slot.
         int stale_reports = 0;
+        // The job's sending is recorded: its post may have gone out.
+        bool sent = false;
+        // The stored 9 of an interrupted sending that the job's result is to replace.
+        std::optional<SubmitRecord> displaced;
     };
 
     // The first forum in load order without a result, or forums_.size().
@@ -138,7 +160,11 @@ private:
     bool HasDeferredForums() const;
     void ClearDeferred();
     void RebuildIndexes();
-    void RecordResult(Slot& slot, int code);
+    // True when the forum has a result or a job: a forum whose post was interrupted has
+    // neither, whatever 9 it shows.
+    bool HasResult(int32_t forumId) const;
+    // settled: the result says what became of the job's sending (its [sending] row goes).
+    void RecordResult(Slot& slot, int code, bool settled);
     void NotifyForum(int32_t forumId);
     void NotifyState();
 
@@ -165,6 +191,8 @@ private:
     MessageRecord message_;
     ForumList forums_;
     SubmitList results_;
+    // The current message's [sending] rows, by forum id.
+    std::unordered_map<int32_t, SendingRecord> sendings_;
     // forum id -> index in forums_ / results_, so that matching is not quadratic.
     std::unordered_map<int32_t, size_t> forum_index_;
     std::unordered_map<int32_t, size_t> result_index_;

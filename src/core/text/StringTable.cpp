@@ -61,6 +61,14 @@ constexpr Entry kStrings[] = {
     {153,
      L"The forum answered \"%1%\" after the message was sent, and the topic is not listed "
      L"in the section: it may still have been posted."},
+    {154, L"The forum is busy, trying again ..."},
+    {155, L"Interrupted: the post may have gone out"},
+    {156, L"Stopped after sending: the post may have gone out"},
+    {157, L"Looking for the interrupted post ..."},
+    {158, L"Not sent: the database could not record that the post goes out"},
+    {159,
+     L"The post of an interrupted run may have gone out, and this board's section cannot be "
+     L"read to find it."},
     {160, L"The subject has %1% characters; this board needs at least %2%."},
     {161, L"The message has %1% characters; this board needs at least %2%."},
     {162,

@@ -56,6 +56,13 @@ enum StringId : int {
     kIdsSubjectTooLong = 151,
     kIdsMessageTooLong = 152,
     kIdsAnswerLostAfterSending = 153,
+    kIdsForumBusy = 154,
+    // A post that went out in a run that ended before its result was stored.
+    kIdsInterruptedPost = 155,
+    kIdsStoppedAfterSending = 156,
+    kIdsLookingForPost = 157,
+    kIdsSendingNotRecorded = 158,
+    kIdsSectionNotReadable = 159,
     // Texts of the boards that answer in JSON.
     kIdsSubjectTooShort = 160,
     kIdsMessageTooShort = 161,

@@ -103,6 +103,23 @@ std::string RequestUrl(const std::wstring& url) {
 
 // An HTTP method is a token; anything else in a page's form would end up in the request
 // line.
+// Transport failures a browser user meets and answers with a reload: the board refused or
+// dropped the connection, cut its answer off, or did not answer in time. A failed name
+// lookup or a certificate problem does not pass by itself.
+bool IsPassingFault(CURLcode result) {
+    switch (result) {
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_PARTIAL_FILE:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool IsHttpToken(const std::wstring& text) {
     if (text.empty()) {
         return false;
@@ -472,6 +489,9 @@ bool WebClient::Impl::Send(WebClient& client, const Request& request) {
     Close();
 
     client.status_code = static_cast<uint32_t>(code);
+    client.passing_fault = !aborted && (result != CURLE_OK && !connectRefused
+                                            ? IsPassingFault(result)
+                                            : code == 502 || code == 503 || code == 504);
     if (transfer.got_status_line) {
         client.raw_headers = DecodeHeaderText(transfer.headers);
     }
@@ -529,6 +549,7 @@ bool WebClient::Fetch(const std::wstring& url, int redirectsLeft, bool afterRedi
         raw_headers.clear();
         current_url = target;
         status_code = 0;
+        passing_fault = false;
         Impl::Request request;
         request.url = RequestUrl(target);
         if (request.url.empty()) {
@@ -557,6 +578,7 @@ bool WebClient::Fetch(const std::wstring& url, int redirectsLeft, bool afterRedi
 bool WebClient::PostForm(const HtmlForm& form) {
     body.clear();
     status_code = 0;
+    passing_fault = false;
     if (form.method == L"GET") {
         return false;
     }

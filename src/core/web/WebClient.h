@@ -52,6 +52,10 @@ public:
     ConnectionOptions connection_options;
     std::wstring error_text;   // the last failure; never cleared by a new request
     std::wstring status_line;  // "403 Forbidden" of the last answer
+    // Whether the last request failed in a way that passes: a 502, 503 or 504 answer, a
+    // refused or reset connection, an answer cut off, a time-out. Such a request may be
+    // tried again once it changes nothing on the board. Never set by an abort.
+    bool passing_fault = false;
 
     // True only when the final response is 200 with no transport failure. Get(url, 5)
     // makes at most six requests.

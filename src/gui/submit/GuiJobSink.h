@@ -11,10 +11,12 @@ namespace twk::gui {
 // A job report on its way from a worker thread to the window that owns the job.
 class JobReportEvent : public QEvent {
 public:
-    // The two kinds of report: a job is done (value: its result code), or a job moved on
-    // to another step (value: the string id of the status text).
+    // The kinds of report: a job is done (value: its result code), a job moved on to
+    // another step (value: the string id of the status text), or a job's post is about to
+    // go out and waits to be recorded (value: 0).
     static QEvent::Type DoneType();
     static QEvent::Type StatusType();
+    static QEvent::Type SendingType();
 
     JobReportEvent(QEvent::Type type, int slot, int value);
 
@@ -36,6 +38,7 @@ public:
 
     void JobStatus(int slot, int textId) override;
     void JobDone(int slot, int code) override;
+    void JobSending(int slot) override;
 
 private:
     QObject* receiver_;

@@ -88,6 +88,9 @@ QVariant SubmitListModel::ResultColor(int row) const {
     // Finished results are coloured so that a long list shows at a glance what went
     // wrong: green for a confirmed topic, amber for one to check, red for failures.
     const SubmitRecord* result = manager_.FindResult(ForumIdAt(row));
+    if (manager_.FindInterrupted(ForumIdAt(row)) != nullptr) {
+        return QColor(0xa8, 0x5c, 0x00);
+    }
     if (result == nullptr || result->result == kPending) {
         return {};
     }
@@ -134,16 +137,18 @@ QString SubmitListModel::CellText(int row, int column) const {
             break;
     }
     const SubmitRecord* result = manager_.FindResult(forum_id);
-    if (result == nullptr) {
+    // A post that went out in a run that died has no result yet: it shows when it went out.
+    const SendingRecord* interrupted = manager_.FindInterrupted(forum_id);
+    if (result == nullptr && interrupted == nullptr) {
         return {};
     }
     switch (column) {
         case kColumnSubmitDate:
-            return ToQString(FormatSubmitDate(result->stime));
+            return ToQString(FormatSubmitDate(interrupted ? interrupted->stime : result->stime));
         case kColumnResult:
             return ToQString(manager_.ResultCellText(forum_id));
         case kColumnTopicUrl:
-            return ToQString(result->thread);
+            return interrupted ? QString() : ToQString(result->thread);
         default:
             return {};
     }

@@ -161,6 +161,8 @@ void CTabSubmit::customEvent(QEvent* event) {
     } else if (event->type() == JobReportEvent::StatusType()) {
         auto* report = static_cast<JobReportEvent*>(event);
         manager_.OnJobStatus(report->slot(), report->value());
+    } else if (event->type() == JobReportEvent::SendingType()) {
+        manager_.OnJobSending(static_cast<JobReportEvent*>(event)->slot());
     }
 }
 

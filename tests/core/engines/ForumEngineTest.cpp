@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/FakeForum.h"
 #include "support/FakeSleeper.h"
+#include "text/StringTable.h"
 
 namespace twk {
 namespace {
@@ -74,6 +77,13 @@ public:
     ResultCode PostTopic(const std::wstring&, const std::wstring&, std::wstring&) override {
         return kOk;
     }
+    // The section as the tests list it.
+    ResultCode ReadSectionTopics(TopicList& topics) override {
+        topics = listing;
+        return read_result;
+    }
+    TopicList listing;
+    ResultCode read_result = kOk;
 };
 
 class ForumEngineTest : public ::testing::Test {
@@ -97,7 +107,7 @@ TEST_F(ForumEngineTest, StopAlreadyRequestedSendsNothing) {
 
     EXPECT_EQ(engine.OpenUrl(board.Url("/plain"), false), kStopped);
     EXPECT_EQ(engine.OpenUrl(board.Url("/refresh-1"), true), kStopped);
-    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true), kStopped);
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true, true), kStopped);
     EXPECT_TRUE(board.Requests().empty());
 }
 
@@ -105,7 +115,7 @@ TEST_F(ForumEngineTest, RefreshIsFollowedOnceAndNeverASecondTime) {
     EXPECT_EQ(engine.OpenUrl(board.Url("/refresh-1"), true), kOk);
     EXPECT_EQ(engine.web.current_url, board.Url("/refresh-2"));
 
-    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true), kOk);
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), true, true), kOk);
     EXPECT_EQ(engine.web.current_url, board.Url("/refresh-2"));
 
     EXPECT_THAT(board.Requests(),
@@ -207,6 +217,131 @@ TEST_F(ForumEngineTest, PostResultWithoutReplyLinkIsUnconfirmed) {
 
     EXPECT_EQ(engine.CheckPostResult(L"/posting.php?mode=reply", topicUrl), kCheckResult);
     EXPECT_EQ(topicUrl, L"");
+}
+
+struct RetryCase {
+    const char* name;
+    FakeForum::Fault fault;
+    int faults;  // requests answered with it
+    ResultCode expected;
+    size_t requests;
+    int slept_seconds;
+    int stop_on_sleep = 0;
+};
+
+TEST_F(ForumEngineTest, APassingFaultOfAPageIsTriedAgainAtMostTwice) {
+    const RetryCase cases[] = {
+        {"503 naming its wait", {503, 7}, 1, kOk, 2, 7},
+        {"503 naming too long a wait", {503, 600}, 1, kOk, 2, 60},
+        {"504 twice, naming no wait", {504, -1}, 2, kOk, 3, 2 + 4},
+        {"a connection dropped before the page", {0, -1}, 1, kOk, 2, 2},
+        {"three in a row", {502, -1}, 3, kConnectionError, 3, 2 + 4},
+        {"500 does not pass", {500, -1}, 1, kConnectionError, 1, 0},
+        {"a stop during the wait", {503, 30}, 1, kStopped, 1, 3, 3},
+    };
+    for (const RetryCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        TinyBoard rowBoard;
+        FakeSleeper rowSleeper;
+        ProbeEngine rowEngine;
+        rowEngine.SetSleeper(rowSleeper);
+        std::vector<int> statuses;
+        rowEngine.SetStatusReporter([&statuses](int textId) { statuses.push_back(textId); });
+        rowEngine.ReportStep(kIdsOpeningForum);
+        rowBoard.FailRequests("GET /plain", row.faults, row.fault);
+        if (row.stop_on_sleep > 0) {
+            rowSleeper.OnSleep(row.stop_on_sleep, [&] { rowEngine.stop_requested = true; });
+        }
+
+        EXPECT_EQ(rowEngine.OpenUrl(rowBoard.Url("/plain"), false), row.expected);
+        EXPECT_EQ(rowBoard.CountRequests("GET /plain"), row.requests);
+        EXPECT_EQ(rowSleeper.total_ms(), 1000L * row.slept_seconds);
+        const int waits = static_cast<int>(row.requests) - (row.expected == kStopped ? 0 : 1);
+        EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kIdsForumBusy), waits);
+        if (row.expected == kOk) {
+            // The step the job is on shows again once the page came.
+            EXPECT_EQ(statuses.back(), kIdsOpeningForum);
+        }
+        if (row.expected == kConnectionError) {
+            EXPECT_THAT(rowEngine.failure_text, HasSubstr(std::to_wstring(row.fault.status)));
+        }
+    }
+}
+
+TEST_F(ForumEngineTest, OnlyAFormThatChangesNothingIsSentAgainAfterAPassingFault) {
+    board.FailRequests("POST /form", 1, {503, -1});
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, false), kOk);
+    EXPECT_EQ(board.CountRequests("POST /form"), 2u);
+
+    // The board may have taken a post that a gateway answered with 502.
+    board.FailRequests("POST /form", 1, {502, -1});
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, true), kConnectionError);
+    EXPECT_EQ(board.CountRequests("POST /form"), 3u);
+    EXPECT_EQ(sleeper.total_ms(), 2000);
+}
+
+TEST_F(ForumEngineTest, AFormThatChangesTheBoardLeavesOnlyThroughTheSendGate) {
+    std::vector<size_t> posts_when_asked;
+    bool open = false;
+    engine.SetSendGate([&] {
+        posts_when_asked.push_back(board.CountRequests("POST /form"));
+        return open;
+    });
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, true), kStopped);
+    open = true;
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, true), kOk);
+    // A sign-in is no post: it does not ask.
+    EXPECT_EQ(engine.SubmitForm(FormTo("/form"), false, false), kOk);
+
+    EXPECT_EQ(posts_when_asked, (std::vector<size_t>{0, 0}));
+    EXPECT_EQ(board.CountRequests("POST /form"), 2u);
+}
+
+struct InterruptedCase {
+    const char* name;
+    TopicList listing;  // newest first
+    std::vector<std::wstring> listed_before;
+    ResultCode expected;
+    std::wstring found = L"";
+    ResultCode read = kOk;
+};
+
+TEST(FindInterruptedPostTest, ATopicWithTheSubjectIsThePostUnlessItWasThereBefore) {
+    const int64_t sent = 1'700'000'000;
+    const std::wstring subject = L"News  of the day";
+    const std::wstring t9 = L"http://b.test/viewtopic.php?t=9";
+    const std::wstring t10 = L"http://b.test/viewtopic.php?t=10";
+    const InterruptedCase cases[] = {
+        {"the newest one not listed before, in any session",
+         {{L"http://b.test/viewtopic.php?t=3", L"Other"},
+          {t10 + L"&sid=new", L"News of the day"},
+          {t9 + L"&sid=new", L"News of the day"}},
+         {t9 + L"&sid=old"},
+         kOk,
+         t10},
+        {"only one listed before", {{t9 + L"&sid=new", subject}}, {t9 + L"&sid=old"}, kPending},
+        {"no topic with the subject", {{t9, L"News of the week"}}, {}, kPending},
+        {"started by another account", {{t9, subject, L"Someone", sent + 5}}, {}, kPending},
+        {"started by the account just after", {{t9, subject, L" tester ", sent + 5}}, {}, kOk, t9},
+        {"started by the account an hour before",
+         {{t9, subject, L"Tester", sent - 3600}},
+         {},
+         kPending},
+        {"a board clock a little behind", {{t9, subject, L"", sent - 200}}, {}, kOk, t9},
+        {"the section cannot be read", {}, {}, kConnectionError, L"", kConnectionError},
+        {"a board whose topics cannot be listed", {}, {}, kCheckResult, L"", kNotScript},
+    };
+    for (const InterruptedCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        ProbeEngine engine;
+        engine.listing = row.listing;
+        engine.read_result = row.read;
+        std::wstring url = L"left over";
+
+        EXPECT_EQ(engine.FindInterruptedPost(subject, L"Tester", sent, row.listed_before, url),
+                  row.expected);
+        EXPECT_EQ(url, row.found);
+    }
 }
 
 }  // namespace

@@ -218,11 +218,15 @@ TEST(IPBoardEngineTest, ClosedPortIsAConnectionErrorWithTheClientsText) {
         mainUrl = gone.MainUrl();
     }
     IPBoardEngine engine;
+    FakeSleeper sleeper;
+    engine.SetSleeper(sleeper);
     engine.SetBaseUrl(mainUrl);
     std::wstring title = L"kept";
     EXPECT_EQ(engine.SignIn(FakeIPBoard::kLogin, FakeIPBoard::kPassword, title), kConnectionError);
     EXPECT_FALSE(engine.failure_text.empty());
     EXPECT_EQ(title, L"kept");
+    // A refused connection may pass: tried again twice, after growing pauses.
+    EXPECT_EQ(sleeper.total_ms(), (2 + 4) * 1000);
 }
 
 struct PostFailure {

@@ -63,6 +63,8 @@ protected:
 TEST_F(BackupTest, BackupCopiesTheOpenDatabaseOverAnExistingFile) {
     fs::path target = dir / "saved.db";
     std::ofstream(target) << "old content";
+    // A post that went out without a result travels with the file.
+    ASSERT_EQ(SaveSending({4, 5, 1700000000, L"user", L"Subject", L""}), 0);
 
     EXPECT_TRUE(BackupDatabase(database, target, nullptr));
 
@@ -77,6 +79,10 @@ TEST_F(BackupTest, BackupCopiesTheOpenDatabaseOverAnExistingFile) {
     // The copy is a database a restore accepts.
     ASSERT_TRUE(OpenDatabase(database));
     EXPECT_EQ(RestoreDatabase(database, target, nullptr), RestoreOutcome::kRestored);
+    SendingList sendings;
+    ASSERT_EQ(ListSendings(L"", sendings), 0);
+    ASSERT_EQ(sendings.size(), 1u);
+    EXPECT_EQ(sendings[0].forum_id, 4);
 }
 
 TEST_F(BackupTest, CopiesAreTheOwnersAlone) {

@@ -165,5 +165,46 @@ TEST_F(ConnectionTest, OpeningAnotherFileReplacesTheConnection) {
               std::vector<SqliteConnection::Row>{{"second"}});
 }
 
+TEST_F(ConnectionTest, ADatabaseOfTheEarlierVersionGainsTheSendingTableAndKeepsItsRows) {
+    const std::filesystem::path older = dir_ / "older.db";
+    const std::filesystem::path fresh = dir_ / "fresh.db";
+    test::CreateTestDatabase(older);
+    test::CreateTestDatabase(fresh);
+    // As the earlier version made and filled it.
+    ASSERT_EQ(SqliteConnection(older).Exec(
+                  "DROP TABLE [sending];"
+                  "INSERT INTO [profile] VALUES (1, 'Kept');"
+                  "INSERT INTO [submit] VALUES (1, 2, 3, 1700000000, 9, '', 'Answer lost');"),
+              0);
+
+    ASSERT_TRUE(OpenDatabase(older));
+    EXPECT_TRUE(host_.messages().empty());
+    ProfileList profiles;
+    ASSERT_EQ(ListProfiles(profiles), 0);
+    ASSERT_EQ(profiles.size(), 1u);
+    EXPECT_EQ(profiles[0].name, L"Kept");
+    SubmitList results;
+    ASSERT_EQ(ListSubmits(L"", results), 0);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].err, L"Answer lost");
+    const SendingRecord sent{2, 3, 1700000100, L"Тестер", L"Тема", L"http://b/t=1\n"};
+    ASSERT_EQ(SaveSending(sent), 0);
+    SendingList sendings;
+    ASSERT_EQ(ListSendings(L"[forum_id]=2 AND [message_id]=3", sendings), 0);
+    ASSERT_EQ(sendings.size(), 1u);
+    EXPECT_EQ(sendings[0].stime, sent.stime);
+    EXPECT_EQ(sendings[0].login, sent.login);
+    EXPECT_EQ(sendings[0].subject, sent.subject);
+    EXPECT_EQ(sendings[0].listed, sent.listed);
+    CloseConnection();
+
+    // The very table a new database has, its uniqueness included.
+    for (const char* query : {"SELECT * FROM pragma_table_info('sending')",
+                              "SELECT * FROM pragma_index_list('sending')"}) {
+        SCOPED_TRACE(query);
+        EXPECT_EQ(SqliteConnection(older).Query(query), SqliteConnection(fresh).Query(query));
+    }
+}
+
 }  // namespace
 }  // namespace twk

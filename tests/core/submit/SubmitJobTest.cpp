@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -38,6 +39,23 @@ public:
 
     void JobStatus(int slot, int textId) override { Add({false, slot, textId, ThisThread()}); }
     void JobDone(int slot, int code) override { Add({true, slot, code, ThisThread()}); }
+    // Answered at once, as an owner that records the sending would, unless answering is
+    // null: the worker then waits.
+    void JobSending(int) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++sendings_;
+        }
+        changed_.notify_all();
+        if (answering != nullptr) {
+            AnswerSending(*answering, true);
+        }
+    }
+    SubmitJob* answering = nullptr;
+    bool WaitForSending() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return sendings_ > 0; });
+    }
 
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -76,6 +94,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Report> reports_;
+    int sendings_ = 0;
 };
 
 std::u16string ReadLog(const std::filesystem::path& path) {
@@ -100,6 +119,7 @@ protected:
         job_.forum_copy.login = FakePhpBB::kLogin;
         job_.forum_copy.pass = FakePhpBB::kPassword;
         job_.message_copy = MessageRecord{5, 1, L"Тема", L"[b]Текст[/b] & more"};
+        sink_.answering = &job_;
     }
 
     // Runs the job to its end; the done report's code, or -1 when none came.
@@ -220,6 +240,71 @@ TEST_F(SubmitJobTest, StopJobDuringThePauseEndsWithStoppedAndStillReports) {
     sleeper_.OnSleep(0, nullptr);
     EXPECT_EQ(Run(RunSubmit, &sink_), kOk);
     EXPECT_EQ(board_.Topics().size(), 1u);
+}
+
+TEST_F(SubmitJobTest, AStopWhileTheSendingIsBeingRecordedSendsNothing) {
+    sink_.answering = nullptr;  // the owner never gets round to it
+    PrepareJob(job_, &sink_, 3, ConnectionOptions{});
+    job_.sleeper = &sleeper_;
+    ASSERT_TRUE(StartJob(job_, RunSubmit));
+    ASSERT_TRUE(sink_.WaitForSending());
+
+    StopJob(job_);
+
+    std::vector<RecordingSink::Report> reports = sink_.reports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().value, kStopped);
+    EXPECT_EQ(board_.CountRequests("POST /posting.php"), 0u);
+    EXPECT_TRUE(board_.Topics().empty());
+    // What the owner was asked to record.
+    EXPECT_EQ(job_.sending.forum_id, 17);
+    EXPECT_EQ(job_.sending.message_id, 5);
+    EXPECT_EQ(job_.sending.login, FakePhpBB::kLogin);
+    EXPECT_EQ(job_.sending.subject, L"Тема");
+}
+
+struct FaultCase {
+    const char* name;
+    std::string what;  // the requests that fail
+    int count;
+    test::FakeForum::Fault fault;
+    ResultCode expected;
+    size_t topics;
+    size_t forms_sent;
+};
+
+TEST_F(SubmitJobTest, PassingFaultsBeforeThePostAreTriedAgainAndThePostIsSentOnce) {
+    const FaultCase cases[] = {
+        {"503 with Retry-After to the sign-in", "POST /ucp.php", 1, {503, 3}, kOk, 1, 1},
+        {"503 to the section", "GET /viewforum.php", 1, {503, -1}, kOk, 1, 1},
+        {"a dropped connection on the main page", "GET /index.php", 1, {0, -1}, kOk, 1, 1},
+        {"three 503 in a row to the sign-in",
+         "POST /ucp.php",
+         3,
+         {503, -1},
+         kConnectionError,
+         0,
+         0},
+        // The lost-answer rule instead: the section is read, the post is not sent again.
+        {"502 to the new-topic form", "POST /posting.php", 1, {502, -1}, kCheckResult, 0, 1},
+    };
+    for (const FaultCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        FakePhpBB board(3);
+        job_.forum_copy.main_url = board.MainUrl();
+        job_.forum_copy.forum_key = board.SectionUrl();
+        board.FailRequests(row.what, row.count, row.fault);
+
+        EXPECT_EQ(Run(RunSubmit, &sink_), row.expected);
+        EXPECT_EQ(board.Topics().size(), row.topics);
+        EXPECT_EQ(board.CountRequests("POST /posting.php"), row.forms_sent);
+        const std::vector<int> statuses = sink_.statuses();
+        EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kIdsForumBusy),
+                  row.what == "POST /posting.php" ? 0 : std::min(row.count, 2));
+        if (row.expected == kConnectionError) {
+            EXPECT_EQ(job_.failure_text, L"503 Service Unavailable");
+        }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "submit/SubmitManager.h"
 #include "support/FakePhpBB.h"
 #include "support/FakeSleeper.h"
+#include "support/SqliteConnection.h"
 #include "support/SubmitTestData.h"
 #include "support/TestDatabase.h"
 #include "text/StringTable.h"
@@ -202,6 +205,120 @@ TEST_F(SubmitRunTest, SectionsOfOneBoardAndAccountTakeTurnsAndGetPastTheFloodLim
     EXPECT_NE(std::find(cells_.texts.begin(), cells_.texts.end(), LoadText(kIdsWaitingFloodLimit)),
               cells_.texts.end());
 }
+
+SendingList StoredSendings() {
+    SendingList sendings;
+    ListSendings(L"", sendings);
+    return sendings;
+}
+
+TEST_F(SubmitRunTest, TheSendingIsCommittedBeforeTheFormLeavesAndGoesWithTheResult) {
+    const int32_t forum_id = test::AddForums(profile_, 1, OnBoard())[0].forum_id;
+    manager_.Reload(profile_, message_);
+    manager_.StartRun();
+    ASSERT_TRUE(test::RunToEnd(manager_, queue_));
+    manager_.Resubmit({forum_id});
+    // What another connection to the file finds when the form has reached the board.
+    std::mutex seen_lock;
+    std::vector<test::SqliteConnection::Row> seen;
+    board_.SetTopicHook([&](const test::FakeTopic&) {
+        test::SqliteConnection other(db_.path());
+        auto rows = other.Query(
+            "SELECT [forum_id],[message_id],[login],[subject],[listed],[stime] FROM [sending]");
+        std::lock_guard<std::mutex> lock(seen_lock);
+        seen = rows;
+    });
+    const int64_t before = std::time(nullptr);
+
+    manager_.StartRun();
+    ASSERT_TRUE(test::RunToEnd(manager_, queue_));
+
+    std::lock_guard<std::mutex> lock(seen_lock);
+    ASSERT_EQ(seen.size(), 1u);
+    const test::SqliteConnection::Row& row = seen[0];
+    EXPECT_EQ(row[0], std::to_string(forum_id));
+    EXPECT_EQ(row[1], std::to_string(message_.message_id));
+    EXPECT_EQ(row[2], WideToUtf8(FakePhpBB::kLogin));
+    EXPECT_EQ(row[3], "Subject");
+    // The first run's topic was listed before this sending: it is not this run's post.
+    EXPECT_EQ(row[4], WideToUtf8(board_.TopicUrl(1)) + "\n");
+    EXPECT_GE(std::stoll(row[5].value_or("0")), before);
+    EXPECT_EQ(board_.Topics().size(), 2u);
+    EXPECT_EQ(manager_.FindResult(forum_id)->result, kOk);
+    EXPECT_TRUE(StoredSendings().empty());
+}
+
+struct InterruptedRun {
+    const char* name;
+    bool posted_before;   // the board stored the post of the interrupted run
+    bool older_topic;     // and an older topic with the subject, listed before that run sent
+    bool stopped_with_9;  // the run was stopped after sending (not killed)
+    size_t topics_after;
+    int topic_found;  // the topic the forum's result names
+};
+
+class SubmitInterruptedTest : public SubmitRunTest,
+                              public ::testing::WithParamInterface<InterruptedRun> {
+protected:
+    // Posts the message the way a run that died afterwards would have.
+    void PostWithoutRecording(const ForumRecord& forum) {
+        SubmitJob job;
+        job.forum_copy = forum;
+        job.message_copy = message_;
+        PrepareJob(job, nullptr, 0, ConnectionOptions{});
+        job.sleeper = &sleeper_;
+        ASSERT_TRUE(StartJob(job, RunSubmit));
+        WaitForJob(job);
+    }
+};
+
+TEST_P(SubmitInterruptedTest, TheNextRunLooksForThePostBeforeSendingIt) {
+    const InterruptedRun& row = GetParam();
+    const ForumRecord forum = test::AddForums(profile_, 1, OnBoard())[0];
+    SendingRecord sending{
+        forum.forum_id, message_.message_id, static_cast<int64_t>(std::time(nullptr)) - 60,
+        forum.login,    L"Subject",          L""};
+    if (row.older_topic) {
+        PostWithoutRecording(forum);
+        sending.listed = board_.TopicUrl(1) + L"\n";
+    }
+    if (row.posted_before) {
+        PostWithoutRecording(forum);
+    }
+    ASSERT_EQ(SaveSending(sending), 0);
+    if (row.stopped_with_9) {
+        ASSERT_EQ(InsertSubmit({-1, forum.forum_id, message_.message_id, sending.stime,
+                                kCheckResult, L"", LoadText(kIdsStoppedAfterSending)}),
+                  0);
+    }
+    manager_.Reload(profile_, message_);
+    EXPECT_EQ(manager_.ResultCellText(forum.forum_id), LoadText(kIdsInterruptedPost));
+    EXPECT_EQ(manager_.ProgressPosition(), 0);
+    ASSERT_TRUE(manager_.CanStart());
+
+    manager_.StartRun();
+    ASSERT_TRUE(test::RunToEnd(manager_, queue_));
+
+    EXPECT_EQ(board_.Topics().size(), row.topics_after);
+    SubmitList stored = test::StoredResults(message_.message_id);
+    ASSERT_EQ(stored.size(), 1u);  // a stored 9 is replaced, not followed
+    EXPECT_EQ(stored[0].result, kOk) << WideToUtf8(stored[0].err);
+    EXPECT_EQ(stored[0].thread, board_.TopicUrl(row.topic_found));
+    EXPECT_TRUE(StoredSendings().empty());
+    EXPECT_EQ(manager_.ResultCellText(forum.forum_id), L"OK");
+    EXPECT_EQ(manager_.ProgressPosition(), 1);
+    EXPECT_NE(std::find(cells_.texts.begin(), cells_.texts.end(), LoadText(kIdsLookingForPost)),
+              cells_.texts.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SubmitInterruptedTest,
+    ::testing::Values(InterruptedRun{"KilledAfterThePost", true, false, false, 1, 1},
+                      InterruptedRun{"StoppedAfterThePost", true, false, true, 1, 1},
+                      InterruptedRun{"KilledBeforeTheBoardStoredIt", false, false, false, 1, 1},
+                      InterruptedRun{"OnlyAnOlderTopicWasThere", false, true, false, 2, 2},
+                      InterruptedRun{"OlderTopicAndThePost", true, true, false, 2, 2}),
+    [](const ::testing::TestParamInfo<InterruptedRun>& run) { return run.param.name; });
 
 }  // namespace
 }  // namespace twk

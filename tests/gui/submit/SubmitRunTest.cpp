@@ -20,6 +20,7 @@
 #include "submit/ScanDlg.h"
 #include "support/FakePhpBB.h"
 #include "support/FakeSleeper.h"
+#include "support/HeldAnswer.h"
 #include "support/HoldingServer.h"
 #include "support/LocalServer.h"
 
@@ -185,7 +186,7 @@ TEST_F(SubmitRunTest, StopLetsTheRunningJobFinishAndStartsNothingMore) {
     EXPECT_EQ(board.Topics().size(), 3u);
 }
 
-TEST_F(SubmitRunTest, ClosingTheWindowDuringARunStopsEveryJobAtOnceAndRecordsNothing) {
+TEST_F(SubmitRunTest, ClosingTheWindowBeforeAnyPostStopsEveryJobAtOnceAndRecordsNothing) {
     constexpr int kJobs = 50;
     // The board never answers within the test unless it is let go: a close that waited
     // for the jobs instead of stopping them would take a minute.
@@ -211,6 +212,39 @@ TEST_F(SubmitRunTest, ClosingTheWindowDuringARunStopsEveryJobAtOnceAndRecordsNot
     SubmitList stored;
     stored.LoadForMessage(message_id);
     EXPECT_TRUE(stored.empty());
+}
+
+TEST_F(SubmitRunTest, ClosingTheWindowAfterThePostWentOutRecordsItAndTheNextStartSettlesIt) {
+    StoreBoardForum(L"first");
+    test::HeldAnswer hold;
+    board.SetTopicHook([&hold](const test::FakeTopic&) { hold.Hold(); });
+    OpenPage();
+    Button("start")->click();
+    // The board stored the topic; its answer has not come.
+    ASSERT_TRUE(QTest::qWaitFor([&hold] { return hold.held(); }, 30000));
+
+    CloseWindow();
+    hold.Release();
+
+    SubmitList stored;
+    stored.LoadForMessage(message_id);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].result, kCheckResult);
+    EXPECT_EQ(stored[0].err, L"Stopped after sending: the post may have gone out");
+
+    OpenPage();
+    EXPECT_EQ(Model().CellText(0, kColumnResult),
+              QStringLiteral("Interrupted: the post may have gone out"));
+    ASSERT_TRUE(Button("start")->isEnabled());
+    Button("start")->click();
+    ASSERT_TRUE(WaitForRunEnd());
+
+    EXPECT_EQ(Model().CellText(0, kColumnResult), QStringLiteral("OK"));
+    EXPECT_EQ(Model().CellText(0, kColumnTopicUrl), ToQString(board.TopicUrl(1)));
+    EXPECT_EQ(board.Topics().size(), 1u);
+    stored.LoadForMessage(message_id);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].result, kOk);
 }
 
 TEST_F(SubmitRunTest, AFailedScanReportsItsResultAndKeepsTheSections) {
