@@ -218,6 +218,7 @@ ResultCode DiscourseEngine::PostTopic(const std::wstring& subject, const std::ws
             known.push_back(topic.url);
         }
     }
+    NoteTopicsBeforeSending(known);
     if (Pause(kPauseBeforeSending)) {
         return kStopped;
     }
@@ -228,7 +229,7 @@ ResultCode DiscourseEngine::PostTopic(const std::wstring& subject, const std::ws
         if (!ClearToSend()) {
             return kStopped;
         }
-        if (!Call(L"POST", kRoutes.posts, form, kFormType)) {
+        if (!SendOnce(L"POST", kRoutes.posts, form, kFormType)) {
             return LostAnswer(subject, known, topicUrl);
         }
         const PostAnswer answer =

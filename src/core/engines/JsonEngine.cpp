@@ -36,6 +36,26 @@ int JsonEngine::SetBaseUrl(const std::wstring& mainUrl) {
 
 bool JsonEngine::Call(const std::wstring& method, const std::wstring& path, const std::string& body,
                       const std::string& contentType) {
+    return Request(method, path, body, contentType, true);
+}
+
+bool JsonEngine::CallJson(const std::wstring& method, const std::wstring& path,
+                          const nlohmann::json& body) {
+    return Request(method, path, body.dump(), "application/json; charset=utf-8", true);
+}
+
+bool JsonEngine::SendOnce(const std::wstring& method, const std::wstring& path,
+                          const std::string& body, const std::string& contentType) {
+    return Request(method, path, body, contentType, false);
+}
+
+bool JsonEngine::SendJsonOnce(const std::wstring& method, const std::wstring& path,
+                              const nlohmann::json& body) {
+    return Request(method, path, body.dump(), "application/json; charset=utf-8", false);
+}
+
+bool JsonEngine::Request(const std::wstring& method, const std::wstring& path,
+                         const std::string& body, const std::string& contentType, bool retry) {
     if (stop_requested) {
         return false;
     }
@@ -50,16 +70,21 @@ bool JsonEngine::Call(const std::wstring& method, const std::wstring& path, cons
     request.headers.insert(request.headers.end(), extra_headers.begin(), extra_headers.end());
     request.body = body;
     request.content_type = contentType;
-    if (!web.Send(request)) {
+    bool answered = false;
+    auto send = [&] {
+        answered = web.Send(request);
+        return answered && !web.passing_fault;
+    };
+    if (!retry) {
+        send();
+    } else if (RetryPassingFaults(send) == kStopped) {
+        return false;
+    }
+    if (!answered) {
         failure_text = web.error_text;
         return false;
     }
     return true;
-}
-
-bool JsonEngine::CallJson(const std::wstring& method, const std::wstring& path,
-                          const nlohmann::json& body) {
-    return Call(method, path, body.dump(), "application/json; charset=utf-8");
 }
 
 bool JsonEngine::AnswerJson(nlohmann::json& answer) const {

@@ -30,6 +30,15 @@ protected:
     bool Call(const std::wstring& method, const std::wstring& path, const std::string& body = {},
               const std::string& contentType = {});
     bool CallJson(const std::wstring& method, const std::wstring& path, const nlohmann::json& body);
+    // Call and CallJson try a request again after a passing fault (a 502, 503 or 504, a
+    // refused or dropped connection, a time-out): they are for reads and sign-ins, which
+    // change nothing on the board; the last answer stays for the caller. A request that
+    // changes the board goes out once: after a fault the lost-answer rule decides, never a
+    // second sending.
+    bool SendOnce(const std::wstring& method, const std::wstring& path, const std::string& body,
+                  const std::string& contentType);
+    bool SendJsonOnce(const std::wstring& method, const std::wstring& path,
+                      const nlohmann::json& body);
     // The last answer as JSON; false (and answer left null) when it is none.
     bool AnswerJson(nlohmann::json& answer) const;
     // The last answer's status.
@@ -52,6 +61,9 @@ protected:
     std::vector<std::string> extra_headers;
 
 private:
+    bool Request(const std::wstring& method, const std::wstring& path, const std::string& body,
+                 const std::string& contentType, bool retry);
+
     std::wstring root_;
 };
 

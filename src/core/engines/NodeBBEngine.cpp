@@ -261,6 +261,7 @@ ResultCode NodeBBEngine::PostTopic(const std::wstring& subject, const std::wstri
     TopicList before;
     ReadSectionTopics(before);
     const std::vector<std::wstring> known = TopicsTitled(before, subject);
+    NoteTopicsBeforeSending(known);
 
     const nlohmann::json topic = {{"cid", category_},
                                   {"title", WideToUtf8(subject)},
@@ -271,7 +272,7 @@ ResultCode NodeBBEngine::PostTopic(const std::wstring& subject, const std::wstri
         if (Pause(kPauseBeforeSending) || !ClearToSend()) {
             return kStopped;
         }
-        if (!CallJson(L"POST", kTopicsRoute, topic)) {
+        if (!SendJsonOnce(L"POST", kTopicsRoute, topic)) {
             return LostAnswer(subject, known, topicUrl);
         }
         nlohmann::json answer;

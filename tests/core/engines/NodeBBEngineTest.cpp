@@ -268,3 +268,51 @@ TEST_F(NodeBBEngineTest, CategoryIdComesFromTheAddress) {
 
 }  // namespace
 }  // namespace twk
+
+namespace twk {
+namespace {
+
+TEST_F(NodeBBEngineTest, PassingFaultsOfReadsAreTriedAgain) {
+    Options options;
+    options.passing_faults = {{.path = "/api/v3/utilities/login", .retry_after = 7},
+                              {.path = "/api/config", .status = 0}};
+    FakeNodeBB board{options};
+
+    ASSERT_EQ(Submit(board, FakeNodeBB::kGeneralCategory), kOk) << engine.failure_text;
+    EXPECT_EQ(board.Topics().size(), 1u);
+    EXPECT_EQ(sleeper.sleeps(), 7 + ForumEngine::kFirstRetryPause + kPauseBeforeSending);
+}
+
+TEST_F(NodeBBEngineTest, TheNewTopicIsNeverSentAgainAfterAPassingFault) {
+    Options options;
+    options.passing_faults = {{.path = "/api/v3/topics", .count = 3, .status = 503}};
+    FakeNodeBB board{options};
+
+    EXPECT_EQ(Submit(board, FakeNodeBB::kGeneralCategory), kCheckResult);
+    EXPECT_EQ(board.CountRequests("POST /api/v3/topics"), 1u);
+    EXPECT_THAT(engine.failure_text, HasSubstr(L"503"));
+}
+
+// A run that died after sending: the next one finds the post by its title, its author and
+// its time, and takes no older topic with the same title for it.
+TEST_F(NodeBBEngineTest, AnInterruptedPostIsFoundByItsAuthorAndTime) {
+    FakeNodeBB board;
+    ASSERT_EQ(Submit(board, FakeNodeBB::kGeneralCategory), kOk);
+    const int64_t sent = 1796921811;  // the fake board's clock when the topic was made
+
+    for (const auto& [attempt, expected] :
+         {std::pair<int64_t, ResultCode>{sent, kOk}, {sent + 3600, kPending}}) {
+        NodeBBEngine next;
+        next.SetSleeper(sleeper);
+        next.SetBaseUrl(board.MainUrl());
+        ASSERT_EQ(next.SignIn(FakeNodeBB::kLogin, FakeNodeBB::kPassword, forum_title), kOk);
+        ASSERT_EQ(next.OpenSection(board.CategoryUrl(FakeNodeBB::kGeneralCategory)), kOk);
+        std::wstring found;
+        EXPECT_EQ(next.FindInterruptedPost(kSubject, FakeNodeBB::kLogin, attempt, {}, found),
+                  expected);
+        EXPECT_EQ(found, expected == kOk ? topic_url : L"");
+    }
+}
+
+}  // namespace
+}  // namespace twk
