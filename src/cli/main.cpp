@@ -7,6 +7,7 @@
 
 #include "CliCommands.h"
 #include "CliSupport.h"
+#include "platform/Versions.h"
 #include "text/Messages.h"
 #include "text/Unicode.h"
 
@@ -60,6 +61,8 @@ void PrintUsage(std::ostream& out) {
            "      interrupted.\n"
            "  results --profile NAME --message ID\n"
            "      List the profile's forums with the results for the message.\n"
+           "  version (or --version)\n"
+           "      Print twk's version and those of the libcurl and SQLite it runs with.\n"
            "\n"
            "Every command except init-db takes --db PATH. Without it the database is twk.db\n"
            "beside twk when that file exists, otherwise $XDG_DATA_HOME/tallowick/twk.db\n"
@@ -72,6 +75,16 @@ void PrintUsage(std::ostream& out) {
            "Exit code 64: bad usage; 65: no database, unknown profile, message or section,\n"
            "a profile name already taken, an unreadable body file. add-forum returns a\n"
            "failed scan's result code.\n";
+}
+
+// Bug reports need the libraries as they run here, which a distribution updates on its
+// own schedule.
+int PrintVersion(const std::vector<std::string>&) {
+    std::cout << "twk " << twk::ProgramVersion() << "\n";
+    for (const std::string& library : twk::LibraryVersions()) {
+        std::cout << library << "\n";
+    }
+    return 0;
 }
 
 // The commands by name.
@@ -87,6 +100,8 @@ const std::map<std::string, int (*)(const std::vector<std::string>&)> kCommands 
     {"scan", twk::cli::Scan},
     {"submit", twk::cli::Submit},
     {"results", twk::cli::Results},
+    {"version", PrintVersion},
+    {"--version", PrintVersion},
 };
 
 }  // namespace
