@@ -60,6 +60,17 @@ if(NOT TWK_SANITIZE AND NOT TWK_FUZZ)
             endif()
         endforeach()
     endif()
+    # Newer dpkg adds these two as well. The program is marked as protected against
+    # control-flow hijacking only when every object linked in carries the marking.
+    include(CheckCXXCompilerFlag)
+    foreach(flag -fstack-clash-protection -fcf-protection)
+        string(MAKE_C_IDENTIFIER "TWK_HAS${flag}" supported)
+        check_cxx_compiler_flag(${flag} ${supported})
+        if(${supported})
+            list(APPEND TWK_HARDENING_CXXFLAGS ${flag})
+        endif()
+    endforeach()
+    list(REMOVE_DUPLICATES TWK_HARDENING_CXXFLAGS)
     set(TWK_OPTIMISED $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
     target_compile_options(twk_settings INTERFACE
         "$<${TWK_OPTIMISED}:${TWK_HARDENING_CPPFLAGS};${TWK_HARDENING_CXXFLAGS}>")
