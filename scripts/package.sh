@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package build-package/tallowick_<version>_amd64.deb: an optimised
-# build installed below /usr, with its dependencies found by dpkg-shlibdeps. Install it
-# with: sudo apt install ./build-package/tallowick_<version>_amd64.deb
+# Builds the Debian packages build-package/twk_<version>_amd64.deb (the command-line tool)
+# and build-package/tallowick_<version>_amd64.deb (the desktop program, which needs twk)
+# from one optimised, hardened build installed below /usr, each with its dependencies
+# found by dpkg-shlibdeps. Install both with:
+#   sudo apt install ./build-package/twk_<version>_amd64.deb ./build-package/tallowick_<version>_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,4 +14,4 @@ cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_
     -DTWK_TESTS=OFF -DTWK_BENCH=OFF -DTWK_WERROR=ON >/dev/null
 cmake --build build-package -j "$jobs"
 (cd build-package && cpack -G DEB)
-ls build-package/tallowick_*_amd64.deb
+ls build-package/twk_*_amd64.deb build-package/tallowick_*_amd64.deb

@@ -8,6 +8,7 @@
 #include "CliCommands.h"
 #include "CliSupport.h"
 #include "engines/ScriptNames.h"
+#include "platform/Versions.h"
 #include "text/Messages.h"
 #include "text/Unicode.h"
 
@@ -60,6 +61,8 @@ void PrintUsage(std::ostream& out) {
            "      interrupted.\n"
            "  results --profile NAME --message ID\n"
            "      List the profile's forums with the results for the message.\n"
+           "  version (or --version)\n"
+           "      Print twk's version and those of the libcurl and SQLite it runs with.\n"
            "\n"
            "SCRIPT is one of "
         << twk::WideToUtf8(twk::KnownScriptsText())
@@ -78,6 +81,16 @@ void PrintUsage(std::ostream& out) {
            "failed scan's result code.\n";
 }
 
+// Bug reports need the libraries as they run here, which a distribution updates on its
+// own schedule.
+int PrintVersion(const std::vector<std::string>&) {
+    std::cout << "twk " << twk::ProgramVersion() << "\n";
+    for (const std::string& library : twk::LibraryVersions()) {
+        std::cout << library << "\n";
+    }
+    return 0;
+}
+
 // The commands by name.
 const std::map<std::string, int (*)(const std::vector<std::string>&)> kCommands = {
     {"init-db", twk::cli::InitDb},
@@ -91,6 +104,8 @@ const std::map<std::string, int (*)(const std::vector<std::string>&)> kCommands 
     {"scan", twk::cli::Scan},
     {"submit", twk::cli::Submit},
     {"results", twk::cli::Results},
+    {"version", PrintVersion},
+    {"--version", PrintVersion},
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 // tests keep them naming every script the program knows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -66,12 +68,17 @@ TEST(ScriptListsTest, EveryHandWrittenListNamesEveryScript) {
 TEST(ScriptListsTest, PackageDescriptionNamesTheProgramsScripts) {
     const std::string config =
         ReadText(std::filesystem::path(TWK_BINARY_DIR) / "CPackConfig.cmake");
-    const std::string start = "set(CPACK_PACKAGE_DESCRIPTION \"";
-    const size_t begin = config.find(start);
-    ASSERT_NE(begin, std::string::npos);
-    const std::string description =
-        config.substr(begin + start.size(), config.find("\")", begin) - begin - start.size());
-    EXPECT_NE(description.find(WideToUtf8(KnownScriptsText())), std::string::npos) << description;
+    for (const std::string package : {"TWK", "TALLOWICK"}) {
+        const std::string start = "set(CPACK_COMPONENT_" + package + "_DESCRIPTION \"";
+        const size_t begin = config.find(start);
+        ASSERT_NE(begin, std::string::npos) << package;
+        std::string description =
+            config.substr(begin + start.size(), config.find("\")", begin) - begin - start.size());
+        // The description is wrapped into lines of at most 79 characters.
+        std::replace(description.begin(), description.end(), '\n', ' ');
+        EXPECT_NE(description.find(WideToUtf8(KnownScriptsText())), std::string::npos)
+            << description;
+    }
 }
 
 }  // namespace

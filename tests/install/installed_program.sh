@@ -108,6 +108,18 @@ if [ "$mode" = cli ]; then
                 "$root$datadir/metainfo/org.example.tallowick.metainfo.xml"
         fi
     fi
+
+    # The twk package is its component alone: the tool with its manual page, completion
+    # and Debian's files, and nothing of the desktop program.
+    twk_root="$work/twk-root"
+    DESTDIR="$twk_root" cmake --install "$build" --component twk >"$work/install-twk.log" ||
+        { cat "$work/install-twk.log"; exit 1; }
+    check "the twk component: twk, twk(1), completion, copyright" \
+        test -x "$twk_root$bindir/twk" -a -f "$twk_root$mandir/man1/twk.1.gz" \
+        -a -f "$twk_root$datadir/bash-completion/completions/twk" \
+        -a -f "$twk_root$datadir/doc/twk/copyright"
+    check "and nothing of tallowick" \
+        test -z "$(cd "$twk_root" && find . -path '*tallowick*' -print -quit)"
     exit $status
 fi
 

@@ -302,4 +302,8 @@ int64_t ParseOptionInt(const std::wstring& text) {
     return value == INT64_MIN ? INT64_MAX : -value;
 }
 
+std::string SqliteVersion() {
+    return sqlite3_libversion();
+}
+
 }  // namespace twk

@@ -37,6 +37,9 @@ bool OpenDatabase(const std::filesystem::path& path);
 // Closes the process-wide connection if one is open.
 void CloseConnection();
 
+// The SQLite library this process runs with: "3.40.1".
+std::string SqliteVersion();
+
 // sqlite3_last_insert_rowid of the connection, truncated to 32 bits.
 int32_t LastInsertId();
 

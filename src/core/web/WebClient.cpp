@@ -685,4 +685,9 @@ std::wstring CombineUrl(const std::wstring& base, const std::wstring& relative) 
     return ResolveReference(base, relative, true);
 }
 
+std::string CurlVersion() {
+    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+    return info != nullptr && info->version != nullptr ? info->version : "";
+}
+
 }  // namespace twk

@@ -96,4 +96,7 @@ bool ApplyConnectionOptions(const ConnectionOptions& options, WebClient& client)
 // escaping unsafe characters and removing dot segments. Empty when it cannot combine.
 std::wstring CombineUrl(const std::wstring& base, const std::wstring& relative);
 
+// The libcurl this process runs with (not the one it was built against): "7.88.1".
+std::string CurlVersion();
+
 }  // namespace twk

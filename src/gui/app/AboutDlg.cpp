@@ -6,6 +6,7 @@
 
 #include "app/Browser.h"
 #include "app/DialogUnits.h"
+#include "platform/Versions.h"
 
 namespace twk::gui {
 
@@ -21,7 +22,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
     // Plain text: an ampersand in the name or notice is shown, not taken as a mnemonic.
     // The build's own version (the CMake project's), the one the package carries too.
-    auto* name = new QLabel(QStringLiteral("Tallowick ") + QStringLiteral(TWK_VERSION), this);
+    auto* name = new QLabel(
+        QStringLiteral("Tallowick ") + QString::fromStdString(twk::ProgramVersion()), this);
     name->setObjectName(QStringLiteral("productName"));
     name->setTextFormat(Qt::PlainText);
     name->setGeometry(units.Rect(42, 14, 114, 8));

@@ -3,17 +3,86 @@
 // the main window; a missing or foreign database ends it after one message.
 #include <QApplication>
 #include <QIcon>
+#include <QtGlobal>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
 
 #include "app/MainDlg.h"
 #include "app/MessageBoxHost.h"
 #include "app/QtText.h"
 #include "platform/DataLocation.h"
 #include "platform/ProgramDirectory.h"
+#include "platform/Versions.h"
 #include "storage/Database.h"
 #include "text/Messages.h"
 #include "text/StringTable.h"
 
+namespace {
+
+// Answered before Qt starts, so that they work on a terminal without a display.
+void PrintVersion() {
+    std::cout << "tallowick " << twk::ProgramVersion() << "\n"
+              << "Qt " << qVersion() << "\n";
+    for (const std::string& library : twk::LibraryVersions()) {
+        std::cout << library << "\n";
+    }
+}
+
+void PrintUsage() {
+    std::cout << "Usage: tallowick [--version | --help]\n"
+                 "\n"
+                 "The desktop program of Tallowick: posts one prepared message as a new topic\n"
+                 "to many web forums. It needs a graphical session; twk does the same work\n"
+                 "from the command line (see twk help).\n";
+}
+
+bool IsSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// Without a display Qt's xcb and wayland plugins abort the process with a message meant
+// for developers. A platform chosen by the caller (offscreen for tests, -platform on the
+// command line) is left to Qt.
+bool HasGraphicalSession(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+            return true;
+        }
+    }
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && *platform != '\0') {
+        const std::string_view name(platform);
+        if (!name.starts_with("xcb") && !name.starts_with("wayland")) {
+            return true;
+        }
+    }
+    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--version") {
+            PrintVersion();
+            return 0;
+        }
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage();
+            return 0;
+        }
+    }
+    if (!HasGraphicalSession(argc, argv)) {
+        std::cerr << "tallowick: needs a graphical session (no DISPLAY or WAYLAND_DISPLAY is "
+                     "set); twk does the same work without one\n";
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brennholt Inc"));
     QApplication::setApplicationName(QStringLiteral("Tallowick"));
