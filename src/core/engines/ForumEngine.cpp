@@ -23,6 +23,17 @@ ForumEngine::ForumEngine() : web(DefaultUserAgent), sleeper_(&RealSleeper()) {}
 
 ForumEngine::~ForumEngine() = default;
 
+ResultCode ForumEngine::EditTopic(const std::wstring&, const std::wstring&,
+                                  const std::wstring&) {
+    failure_text = LoadText(kIdsCannotEditTopics);
+    return kUnknownError;
+}
+
+ResultCode ForumEngine::ReadReplies(const std::wstring&, ReplyInfo&) {
+    failure_text = LoadText(kIdsCannotReadReplies);
+    return kUnknownError;
+}
+
 int ForumEngine::SetBaseUrl(const std::wstring& mainUrl) {
     base_url = mainUrl;
     return 0;

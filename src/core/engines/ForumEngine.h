@@ -32,6 +32,21 @@ struct TopicEntry {
 };
 using TopicList = std::vector<TopicEntry>;
 
+// What a topic shows of its replies (ReadReplies).
+struct ReplyInfo {
+    // Posts after the first one.
+    int replies = 0;
+    // The newest reply's author and time (seconds since the epoch) where the board shows
+    // them; empty and 0 otherwise, and for a topic without replies.
+    std::wstring newest_author = {};
+    int64_t newest_time = 0;
+    // The page that shows the newest reply (the topic's last page), without a session id;
+    // the topic's address when the board has one page.
+    std::wstring newest_url = {};
+    // Topic pages (or answers) fetched to learn this.
+    int pages_read = 0;
+};
+
 extern const wchar_t* const DefaultUserAgent;
 
 // What every forum engine is and shares, whatever the board speaks: the operations a job
@@ -54,6 +69,19 @@ public:
     virtual ResultCode OpenSection(const std::wstring& url) = 0;
     virtual ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
                                  std::wstring& topicUrl) = 0;
+    // After SignIn: edits the first post of the topic at topicUrl (an address PostTopic gave
+    // for this account) so that it carries subject and body, with the pre-send pause of a
+    // post and the send gate passed before the edit goes out. Never posts a new topic.
+    // kOk only when the topic shows the new subject afterwards. A refusal keeps the board's
+    // words in failure_text: kEditRefused (time limit, another account's post, a locked
+    // topic), kTopicGone, kCheckResult (held for a moderator; a lost answer after which the
+    // topic still shows the old subject).
+    virtual ResultCode EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                                 const std::wstring& body);
+    // Reads the replies of the topic at topicUrl. Called first without SignIn: kSignInNeeded
+    // when the board shows the topic only to members (the job signs in and calls again).
+    // kTopicGone with the board's words when the topic is gone, never a count of 0.
+    virtual ResultCode ReadReplies(const std::wstring& topicUrl, ReplyInfo& info);
     virtual int SetBaseUrl(const std::wstring& mainUrl);
     // The last answer as text for the HTML log: a page as it came, anything else escaped.
     virtual std::wstring LastAnswerText() const;

@@ -1,6 +1,7 @@
 #include "submit/ResultText.h"
 
 #include <ctime>
+#include <iterator>
 
 #include "text/StringTable.h"
 #include "text/Unicode.h"
@@ -21,12 +22,14 @@ const wchar_t* const kResultTexts[] = {
     L"Warning - check result",
     L"No message form",
     L"Server Error",
+    L"Topic gone",
+    L"Edit not allowed",
 };
 
 }  // namespace
 
 std::wstring ResultText(int code, const std::wstring& failureText, const std::wstring& scriptName) {
-    if (code < 0 || code > 11) {
+    if (code < 0 || code >= static_cast<int>(std::size(kResultTexts))) {
         return L"?";
     }
     if (!failureText.empty()) {

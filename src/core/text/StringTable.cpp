@@ -89,6 +89,16 @@ constexpr Entry kStrings[] = {
     {177, L"The forum holds the topic until a moderator approves it%1%."},
     {178,
      L"The forum answered that it created topic %1%, but reading the topic back gave: %2%"},
+    {180, L"Updating the topic ..."},
+    {181, L"Reading the replies ..."},
+    {182, L"Waiting for this account's other forum ..."},
+    {183, L"Interrupted: the update may have gone out"},
+    {184, L"Not sent: the database could not record that the update goes out"},
+    {185, L"The forum took the edit, but the topic still shows the old subject."},
+    {186, L"The forum answered %1% for the topic: it is gone."},
+    {187, L"This forum script cannot edit topics."},
+    {188, L"This forum script cannot read replies."},
+    {189, L"What this topic was posted with is not recorded; updating puts the message in."},
 };
 
 }  // namespace

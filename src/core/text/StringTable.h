@@ -78,6 +78,17 @@ enum StringId : int {
     kIdsCategoryClosed = 176,
     kIdsHeldForModerator = 177,
     kIdsTopicNotShown = 178,
+    // Updating topics and reading replies.
+    kIdsUpdatingTopic = 180,
+    kIdsReadingReplies = 181,
+    kIdsWaitingForAccount = 182,
+    kIdsUpdateInterrupted = 183,
+    kIdsUpdateNotRecorded = 184,
+    kIdsOldSubjectStillShown = 185,
+    kIdsTopicAnswered = 186,
+    kIdsCannotEditTopics = 187,
+    kIdsCannotReadReplies = 188,
+    kIdsPostedTextUnknown = 189,
 };
 
 // The string with that id from the string table; empty when there is none.

@@ -22,10 +22,12 @@ TEST(ResultTextTest, EveryCodeHasItsText) {
         {9, L"Warning - check result"},
         {10, L"No message form"},
         {11, L"Server Error"},
+        {12, L"Topic gone"},
+        {13, L"Edit not allowed"},
         // Pending (a submission still running) and anything the stored data might hold
         // beyond the known codes.
         {-1, L"?"},
-        {12, L"?"},
+        {14, L"?"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(ResultText(row.code, L"", L"phpBB"), row.text) << "code " << row.code;
