@@ -1,6 +1,7 @@
 #include "support/FakeForum.h"
 
 #include <chrono>
+#include <ctime>
 #include <optional>
 #include <stdexcept>
 
@@ -256,6 +257,9 @@ int FakeForum::AddTopic(FakeTopic topic) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         topic.id = static_cast<int>(topics_.size()) + 1;
+        if (topic.posted_at == 0) {
+            topic.posted_at = static_cast<int64_t>(std::time(nullptr));
+        }
         topics_.push_back(topic);
         hook = topic_hook_;
     }
@@ -263,6 +267,75 @@ int FakeForum::AddTopic(FakeTopic topic) {
         hook(topic);
     }
     return topic.id;
+}
+
+int FakeForum::PlaceTopic(FakeTopic topic) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    topic.id = static_cast<int>(topics_.size()) + 1;
+    if (topic.posted_at == 0) {
+        topic.posted_at = static_cast<int64_t>(std::time(nullptr));
+    }
+    topics_.push_back(topic);
+    return topic.id;
+}
+
+void FakeForum::ChangeTopic(int id, const std::function<void(FakeTopic&)>& change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (id >= 1 && static_cast<size_t>(id) <= topics_.size()) {
+        change(topics_[static_cast<size_t>(id) - 1]);
+    }
+}
+
+void FakeForum::SetEditTimeLimit(int seconds) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    edit_time_limit_ = seconds;
+}
+
+int FakeForum::CountEdits() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int count = 0;
+    for (const FakeTopic& topic : topics_) {
+        count += topic.edits;
+    }
+    return count;
+}
+
+bool FakeForum::FindTopic(int id, FakeTopic& topic) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (id < 1 || static_cast<size_t>(id) > topics_.size()) {
+        return false;
+    }
+    topic = topics_[static_cast<size_t>(id) - 1];
+    return true;
+}
+
+EditRefusal FakeForum::CheckEdit(int id) const {
+    FakeTopic topic;
+    if (!FindTopic(id, topic) || topic.gone) {
+        return EditRefusal::kGone;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!topic.author.empty() && topic.author != login_) {
+        return EditRefusal::kNotOwn;
+    }
+    if (topic.locked) {
+        return EditRefusal::kLocked;
+    }
+    if (edit_time_limit_ > 0 &&
+        static_cast<int64_t>(std::time(nullptr)) - topic.posted_at > edit_time_limit_) {
+        return EditRefusal::kTooLate;
+    }
+    return EditRefusal::kNone;
+}
+
+void FakeForum::ApplyEdit(int id, const std::wstring& subject, const std::wstring& body,
+                          const std::multimap<std::string, std::string>& fields) {
+    ChangeTopic(id, [&](FakeTopic& topic) {
+        topic.subject = subject;
+        topic.body = body;
+        topic.edit_fields = fields;
+        ++topic.edits;
+    });
 }
 
 std::multimap<std::string, std::string> FakeForum::ParseFormFields(std::string_view text) {

@@ -13,6 +13,13 @@
 
 namespace twk::test {
 
+// A reply in a fake topic.
+struct FakeReply {
+    std::wstring author;
+    int64_t time = 0;  // seconds since the epoch
+    std::wstring body;
+};
+
 // A topic a fake forum accepted, as the board would store it.
 struct FakeTopic {
     int id = 0;
@@ -21,7 +28,21 @@ struct FakeTopic {
     std::wstring body;
     std::string pressed_button;                      // name of the submit field received
     std::multimap<std::string, std::string> fields;  // every field as received (raw bytes)
+    // Who posted it (empty: the board's account) and when (seconds since the epoch; set to
+    // the time it was stored when 0).
+    std::wstring author = {};
+    int64_t posted_at = 0;
+    bool locked = false;
+    // Deleted: the board answers that the topic does not exist.
+    bool gone = false;
+    std::vector<FakeReply> replies = {};
+    // Edits the board applied, and the fields of the last one as received.
+    int edits = 0;
+    std::multimap<std::string, std::string> edit_fields = {};
 };
+
+// Why a fake board refuses to edit a topic (FakeForum::CheckEdit).
+enum class EditRefusal { kNone, kGone, kNotOwn, kLocked, kTooLate };
 
 // A board on 127.0.0.1 for the engines' tests. It serves one script's pages in one
 // charset, keeps a session in a cookie, checks what it receives and records the requests
@@ -64,6 +85,14 @@ public:
     void SetTopicHook(std::function<void(const FakeTopic&)> hook);
 
     std::vector<FakeTopic> Topics() const;
+    // Puts a topic on the board as if it had been posted before (no topic hook); its id.
+    int PlaceTopic(FakeTopic topic);
+    // Changes a stored topic: locks it, dates it back, adds replies, deletes it.
+    void ChangeTopic(int id, const std::function<void(FakeTopic&)>& change);
+    // Edits of topics older than this many seconds are refused (0: never).
+    void SetEditTimeLimit(int seconds);
+    // Topics whose first post was edited; each edit counts in FakeTopic::edits.
+    int CountEdits() const;
     // "METHOD target" of every request, in order.
     std::vector<std::string> Requests() const;
     size_t CountRequests(const std::string& substring) const;
@@ -99,6 +128,15 @@ protected:
     void SendPage(httplib::Response& response, const std::wstring& html) const;
 
     int AddTopic(FakeTopic topic);
+    // The stored topic with that id (gone ones included); false when there is none.
+    bool FindTopic(int id, FakeTopic& topic) const;
+    // Whether the board's account may edit that topic's first post now, the way the
+    // script's boards decide: the topic exists, is the account's, is not locked and is
+    // within the edit time limit.
+    EditRefusal CheckEdit(int id) const;
+    // Stores an accepted edit of the first post (CheckEdit said kNone).
+    void ApplyEdit(int id, const std::wstring& subject, const std::wstring& body,
+                   const std::multimap<std::string, std::string>& fields);
 
     uint32_t code_page_;
     bool declare_charset_in_header = true;
@@ -116,6 +154,7 @@ private:
     std::map<std::string, bool> sessions_;
     int next_session_ = 1;
     std::vector<FakeTopic> topics_;
+    int edit_time_limit_ = 0;
     struct LoggedRequest {
         std::string line;
         httplib::Headers headers;

@@ -23,8 +23,7 @@ ForumEngine::ForumEngine() : web(DefaultUserAgent), sleeper_(&RealSleeper()) {}
 
 ForumEngine::~ForumEngine() = default;
 
-ResultCode ForumEngine::EditTopic(const std::wstring&, const std::wstring&,
-                                  const std::wstring&) {
+ResultCode ForumEngine::EditTopic(const std::wstring&, const std::wstring&, const std::wstring&) {
     failure_text = LoadText(kIdsCannotEditTopics);
     return kUnknownError;
 }
