@@ -51,5 +51,29 @@ CREATE TABLE IF NOT EXISTS [sending] (
     [listed] TEXT,
     UNIQUE ([forum_id], [message_id])
 );
+-- What became of a posted topic ([submit] keeps the post itself): the subject and body it
+-- shows as far as the program knows ([ttime]: when they were recorded, 0 when not known),
+-- the last update (time, result, the board's words), and the last reply check (time,
+-- result, the board's words, the replies then and at the check before, the newest reply's
+-- author, time and page).
+CREATE TABLE IF NOT EXISTS [topic] (
+    [forum_id] INTEGER,
+    [message_id] INTEGER,
+    [subject] TEXT,
+    [body] TEXT,
+    [ttime] INTEGER,
+    [utime] INTEGER,
+    [uresult] INTEGER,
+    [uerr] TEXT,
+    [rtime] INTEGER,
+    [rresult] INTEGER,
+    [rerr] TEXT,
+    [replies] INTEGER,
+    [replies_before] INTEGER,
+    [newest_author] TEXT,
+    [newest_time] INTEGER,
+    [newest_url] TEXT,
+    UNIQUE ([forum_id], [message_id])
+);
 -- The marker row: a file without it is not a Tallowick database.
 INSERT INTO [option] ([profile_id], [option], [value]) VALUES (0, 0, '1');

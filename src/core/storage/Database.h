@@ -17,6 +17,7 @@ struct MessageRecord;
 struct ForumRecord;
 struct SubmitRecord;
 struct SendingRecord;
+struct TopicRecord;
 
 // The one process-wide connection. Null when no database is open. Used from the
 // user-interface thread only.
@@ -106,12 +107,14 @@ bool BindRecord(SqlStatement& statement, const MessageRecord& record);
 bool BindRecord(SqlStatement& statement, const ForumRecord& record);
 bool BindRecord(SqlStatement& statement, const SubmitRecord& record);
 bool BindRecord(SqlStatement& statement, const SendingRecord& record);
+bool BindRecord(SqlStatement& statement, const TopicRecord& record);
 void ReadRecord(const SqlStatement& statement, ProfileRecord& record);
 void ReadRecord(const SqlStatement& statement, OptionRecord& record);
 void ReadRecord(const SqlStatement& statement, MessageRecord& record);
 void ReadRecord(const SqlStatement& statement, ForumRecord& record);
 void ReadRecord(const SqlStatement& statement, SubmitRecord& record);
 void ReadRecord(const SqlStatement& statement, SendingRecord& record);
+void ReadRecord(const SqlStatement& statement, TopicRecord& record);
 
 // Seams for tests. The retry wait sleeps for real (a 0 ms wait only yields the time slice)
 // and statements are stepped by sqlite3_step. Tests replace them to run out of attempts

@@ -40,6 +40,18 @@ bool BindRecord(SqlStatement& statement, const SendingRecord& record) {
            statement.BindText(5, record.subject) && statement.BindText(6, record.listed);
 }
 
+bool BindRecord(SqlStatement& statement, const TopicRecord& record) {
+    return statement.BindId(1, record.forum_id) && statement.BindId(2, record.message_id) &&
+           statement.BindText(3, record.subject) && statement.BindText(4, record.body) &&
+           statement.BindInt64(5, record.ttime) && statement.BindInt64(6, record.utime) &&
+           statement.BindInt(7, record.uresult) && statement.BindText(8, record.uerr) &&
+           statement.BindInt64(9, record.rtime) && statement.BindInt(10, record.rresult) &&
+           statement.BindText(11, record.rerr) && statement.BindInt(12, record.replies) &&
+           statement.BindInt(13, record.replies_before) &&
+           statement.BindText(14, record.newest_author) &&
+           statement.BindInt64(15, record.newest_time) && statement.BindText(16, record.newest_url);
+}
+
 void ReadRecord(const SqlStatement& statement, ProfileRecord& record) {
     record.profile_id = statement.ColumnInt(0);
     record.name = statement.ColumnText(1);
@@ -88,6 +100,25 @@ void ReadRecord(const SqlStatement& statement, SendingRecord& record) {
     record.login = statement.ColumnText(3);
     record.subject = statement.ColumnText(4);
     record.listed = statement.ColumnText(5);
+}
+
+void ReadRecord(const SqlStatement& statement, TopicRecord& record) {
+    record.forum_id = statement.ColumnInt(0);
+    record.message_id = statement.ColumnInt(1);
+    record.subject = statement.ColumnText(2);
+    record.body = statement.ColumnText(3);
+    record.ttime = statement.ColumnInt64(4);
+    record.utime = statement.ColumnInt64(5);
+    record.uresult = statement.ColumnInt(6);
+    record.uerr = statement.ColumnText(7);
+    record.rtime = statement.ColumnInt64(8);
+    record.rresult = statement.ColumnInt(9);
+    record.rerr = statement.ColumnText(10);
+    record.replies = statement.ColumnInt(11);
+    record.replies_before = statement.ColumnInt(12);
+    record.newest_author = statement.ColumnText(13);
+    record.newest_time = statement.ColumnInt64(14);
+    record.newest_url = statement.ColumnText(15);
 }
 
 }  // namespace twk

@@ -61,10 +61,39 @@ struct SendingRecord {
     std::wstring listed;
 };
 
+// What became of a posted topic after the post ([topic]); one per forum and message, kept
+// beside the [submit] row of the post. Written only by this version: the older one ignores
+// the table.
+struct TopicRecord {
+    int32_t forum_id = -1;
+    int32_t message_id = -1;
+    // What the topic shows as far as the program knows: the subject and body it was posted
+    // with, or those of its last update; ttime is when they were recorded (0: not known,
+    // a topic posted before the program kept this).
+    std::wstring subject;
+    std::wstring body;
+    int64_t ttime = 0;
+    // The last update: when (0: never), its result code and the board's words.
+    int64_t utime = 0;
+    int32_t uresult = -1;
+    std::wstring uerr;
+    // The last reply check: when (0: never), its result and the board's words.
+    int64_t rtime = 0;
+    int32_t rresult = -1;
+    std::wstring rerr;
+    // Posts after the first at the last check, and at the check before (-1: none).
+    int32_t replies = -1;
+    int32_t replies_before = -1;
+    std::wstring newest_author;
+    int64_t newest_time = 0;
+    std::wstring newest_url;
+};
+
 using ProfileList = std::vector<ProfileRecord>;
 using OptionList = std::vector<OptionRecord>;
 
 using SendingList = std::vector<SendingRecord>;
+using TopicRowList = std::vector<TopicRecord>;
 
 class MessageList : public std::vector<MessageRecord> {
 public:

@@ -32,6 +32,12 @@ constexpr const wchar_t* kSubmitColumns[] = {
 constexpr const wchar_t* kSendingColumns[] = {L"[forum_id]", L"[message_id]", L"[stime]",
                                               L"[login]",    L"[subject]",    L"[listed]"};
 
+constexpr const wchar_t* kTopicColumns[] = {
+    L"[forum_id]",       L"[message_id]",    L"[subject]",     L"[body]",
+    L"[ttime]",          L"[utime]",         L"[uresult]",     L"[uerr]",
+    L"[rtime]",          L"[rresult]",       L"[rerr]",        L"[replies]",
+    L"[replies_before]", L"[newest_author]", L"[newest_time]", L"[newest_url]"};
+
 constexpr Table kProfileTable{L"[profile]", kProfileColumns, L"[profile_id]"};
 constexpr Table kOptionTable{L"[option]", kOptionColumns, L"[profile_id]"};
 constexpr Table kMessageTable{L"[message]", kMessageColumns, L"[message_id]"};
@@ -39,6 +45,21 @@ constexpr Table kForumTable{L"[forum]", kForumColumns, L"[forum_id]"};
 constexpr Table kSubmitTable{L"[submit]", kSubmitColumns, L"[submit_id]"};
 // One row per forum and message; it has no id of its own.
 constexpr Table kSendingTable{L"[sending]", kSendingColumns, L"[forum_id]"};
+constexpr Table kTopicTable{L"[topic]", kTopicColumns, L"[forum_id]"};
+
+// The statements that add the tables a database of an earlier version lacks; the same
+// tables as in schema.sql. An older program never reads them, so a database that has them
+// still opens there.
+constexpr const wchar_t* kAddedTables[] = {
+    L"CREATE TABLE IF NOT EXISTS [sending] ([forum_id] INTEGER,[message_id] INTEGER,"
+    L"[stime] INTEGER,[login] TEXT,[subject] TEXT,[listed] TEXT,"
+    L"UNIQUE ([forum_id],[message_id]))",
+    L"CREATE TABLE IF NOT EXISTS [topic] ([forum_id] INTEGER,[message_id] INTEGER,"
+    L"[subject] TEXT,[body] TEXT,[ttime] INTEGER,[utime] INTEGER,[uresult] INTEGER,"
+    L"[uerr] TEXT,[rtime] INTEGER,[rresult] INTEGER,[rerr] TEXT,[replies] INTEGER,"
+    L"[replies_before] INTEGER,[newest_author] TEXT,[newest_time] INTEGER,[newest_url] TEXT,"
+    L"UNIQUE ([forum_id],[message_id]))",
+};
 
 std::wstring SelectText(const Table& table, const std::wstring& condition) {
     std::wstring text =
@@ -311,11 +332,14 @@ bool DeleteSubmit(int32_t submitId) {
     return DeleteOne(kSubmitTable, submitId);
 }
 
-int StoreSubmitResult(SubmitRecord& record, bool settled) {
+int StoreSubmitResult(SubmitRecord& record, bool settled, const TopicRecord* posted) {
     const bool fresh = record.submit_id == -1;
     int32_t new_id = record.submit_id;
     const int stored = WriteBatch(1, [&](size_t) {
         if (WriteOne(kSubmitTable, !fresh, record) != 0) {
+            return -1;
+        }
+        if (posted != nullptr && WriteOne(kTopicTable, true, *posted) != 0) {
             return -1;
         }
         if (fresh) {
@@ -344,13 +368,19 @@ int SaveSending(const SendingRecord& record) {
     return WriteOne(kSendingTable, true, record);
 }
 
+// Posted topics.
+
+int ListTopics(const std::wstring& condition, TopicRowList& list) {
+    return SelectAll(kTopicTable, condition, list);
+}
+
+int SaveTopic(const TopicRecord& record) {
+    return WriteOne(kTopicTable, true, record);
+}
+
 bool UpgradeSchema() {
-    // The same table as in schema.sql; an older program never reads it, so a database
-    // that has it still opens there.
-    return RunStatement(
-        L"CREATE TABLE IF NOT EXISTS [sending] ([forum_id] INTEGER,[message_id] INTEGER,"
-        L"[stime] INTEGER,[login] TEXT,[subject] TEXT,[listed] TEXT,"
-        L"UNIQUE ([forum_id],[message_id]))");
+    return std::all_of(std::begin(kAddedTables), std::end(kAddedTables),
+                       [](const wchar_t* statement) { return RunStatement(statement); });
 }
 
 // Profile copy.

@@ -8,7 +8,7 @@
 
 namespace twk {
 
-// Every operation on the five tables, over the process-wide connection. Results:
+// Every operation on the tables, over the process-wide connection. Results:
 // list reads 0 (all rows read) or -1; single reads 1 (found), 0 (no row) or -1; single
 // writes 0 or -1; deletes true when the statement ran; batch writes 0 or -1. Nothing is
 // shown to the user. Conditions are SQL text built only from column names, "=", " AND "
@@ -50,8 +50,9 @@ int InsertSubmit(const SubmitRecord& record);
 bool DeleteSubmit(int32_t submitId);
 // Stores a job's result in one transaction: a new row for a record with id -1 (which then
 // gets its id), else the row with that id replaced; with settled, also the forum's
-// [sending] row of that message goes, since the result now says what became of that post.
-int StoreSubmitResult(SubmitRecord& record, bool settled);
+// [sending] row of that message goes, since the result now says what became of that post;
+// with posted, that topic row replaces the forum's [topic] row of the message.
+int StoreSubmitResult(SubmitRecord& record, bool settled, const TopicRecord* posted = nullptr);
 
 // Posts that went out without a stored result ([sending]).
 int ListSendings(const std::wstring& condition, SendingList& list);
@@ -60,7 +61,12 @@ int ListSendings(const std::wstring& condition, SendingList& list);
 // only in a cache (the connection syncs every commit).
 int SaveSending(const SendingRecord& record);
 
-// Adds what a database made by an earlier version lacks (the [sending] table), keeping
+// Posted topics ([topic]): what they show and what became of them since.
+int ListTopics(const std::wstring& condition, TopicRowList& list);
+// Writes the forum's row of the message, replacing the one there.
+int SaveTopic(const TopicRecord& record);
+
+// Adds what a database made by an earlier version lacks ([sending], [topic]), keeping
 // every row it has. True when the database has everything now.
 bool UpgradeSchema();
 

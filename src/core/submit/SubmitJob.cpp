@@ -90,6 +90,8 @@ void PrepareJob(SubmitJob& job, JobSink* sink, int slot, const ConnectionOptions
     job.failure_text.clear();
     job.log_error = 0;
     job.sections.clear();
+    job.replies = ReplyInfo{};
+    job.write_log = true;
     job.connection = connection;
     std::lock_guard<std::mutex> guard(job.lock);
     job.stop_requested = false;
@@ -136,8 +138,10 @@ void JobThreadMain(SubmitJob& job) {
     if (engine != nullptr) {
         ApplyConnectionOptions(job.connection, engine->web);
         code = job.work(job);
-        job.log_error =
-            WriteSubmitLog(job.forum_copy.forum_id, *engine, job.message_copy.message_id);
+        if (job.write_log) {
+            job.log_error =
+                WriteSubmitLog(job.forum_copy.forum_id, *engine, job.message_copy.message_id);
+        }
         job.failure_text = engine->failure_text;
     }
     if (job.sink != nullptr) {
@@ -190,6 +194,47 @@ ResultCode RunScan(SubmitJob& job) {
     }
     engine.ReportStep(kIdsReadingForumList);
     return engine.ReadSections(job.sections);
+}
+
+ResultCode RunUpdate(SubmitJob& job) {
+    ForumEngine& engine = *job.active_engine;
+    engine.ReportStep(kIdsSendingLogin);
+    engine.SetBaseUrl(job.forum_copy.main_url);
+    ResultCode code =
+        engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
+    if (code != kOk) {
+        return code;
+    }
+    engine.ReportStep(kIdsUpdatingTopic);
+    engine.SetSendGate([&job, &engine] { return AskToSend(job, engine); });
+    job.topic_subject = job.message_copy.subject;
+    job.topic_body = job.message_copy.msg;
+    return engine.EditTopic(job.topic_url, job.topic_subject, job.topic_body);
+}
+
+ResultCode RunReplies(SubmitJob& job) {
+    ForumEngine& engine = *job.active_engine;
+    engine.ReportStep(kIdsReadingReplies);
+    engine.SetBaseUrl(job.forum_copy.main_url);
+    // Boards that show topics to guests are read without an account.
+    ResultCode code = engine.ReadReplies(job.topic_url, job.replies);
+    if (code != kSignInNeeded) {
+        return code;
+    }
+    engine.ReportStep(kIdsSendingLogin);
+    code = engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
+    if (code != kOk) {
+        return code;
+    }
+    engine.ReportStep(kIdsReadingReplies);
+    job.replies = ReplyInfo{};
+    code = engine.ReadReplies(job.topic_url, job.replies);
+    if (code == kSignInNeeded) {
+        // Signed in and still kept out: the account may not see that section.
+        engine.failure_text = LoadText(kIdsTopicHiddenFromAccount);
+        return kNewTopicNotAllowed;
+    }
+    return code;
 }
 
 void AnswerSending(SubmitJob& job, bool granted) {

@@ -38,6 +38,11 @@ public:
     int slot = 0;
     std::wstring topic_subject;
     std::wstring topic_body;
+    // What RunReplies read.
+    ReplyInfo replies;
+    // Whether the worker writes the forum's log of the message: a post's log is kept for
+    // the user to look at, and topic work after it must not replace it.
+    bool write_log = true;
     std::unique_ptr<ForumEngine> active_engine;  // guarded by lock
     std::mutex lock;
     JobWork work = nullptr;
@@ -84,6 +89,10 @@ void JobThreadMain(SubmitJob& job);
 ResultCode RunSubmit(SubmitJob& job);
 // Sign in and read the sections.
 ResultCode RunScan(SubmitJob& job);
+// Sign in and edit the posted topic (topic_url) to carry the message's subject and body.
+ResultCode RunUpdate(SubmitJob& job);
+// Read the posted topic's replies (into replies), signed in only when the board asks.
+ResultCode RunReplies(SubmitJob& job);
 
 // The owner's answer to a job's JobSending: granted when the sending is recorded; a
 // refused job sends nothing. Called on the owner's thread.

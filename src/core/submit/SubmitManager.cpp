@@ -13,6 +13,16 @@
 namespace twk {
 namespace {
 
+void CountOutcome(RunSummary& summary, int code) {
+    if (code == kOk) {
+        ++summary.ok;
+    } else if (code == kCheckResult) {
+        ++summary.look;
+    } else {
+        ++summary.failed;
+    }
+}
+
 std::wstring LowerAscii(std::wstring text) {
     for (wchar_t& c : text) {
         if (c >= L'A' && c <= L'Z') {
@@ -94,6 +104,16 @@ void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
     message_ = message;
     forums_.LoadForProfile(profileId);
     results_.LoadForMessage(message.message_id);
+    topics_.clear();
+    TopicRowList topics;
+    ListTopics(L"[message_id]=" + std::to_wstring(message.message_id), topics);
+    for (TopicRecord& topic : topics) {
+        topics_.emplace(topic.forum_id, std::move(topic));
+    }
+    if (running_jobs_ <= 0 && changed) {
+        // A summary belongs to the lists it was counted on.
+        summary_ready_ = false;
+    }
     sendings_.clear();
     SendingList sendings;
     ListSendings(L"[message_id]=" + std::to_wstring(message.message_id), sendings);
@@ -104,7 +124,8 @@ void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
     // Jobs still working for the message now shown keep their rows marked as running.
     for (auto& slot : slots_) {
         const SubmitJob& job = slot->job;
-        if (slot->busy && job.message_copy.message_id == message_.message_id) {
+        if (slot->busy && slot->kind == RunKind::kPost &&
+            job.message_copy.message_id == message_.message_id) {
             SubmitRecord placeholder;
             placeholder.forum_id = job.forum_copy.forum_id;
             placeholder.message_id = message_.message_id;
@@ -267,14 +288,17 @@ std::wstring SubmitManager::ResultCellText(int32_t forumId) const {
     }
     const SubmitRecord* result = FindResult(forumId);
     if (result == nullptr) {
-        return {};
+        return IsWaiting(forumId) ? LoadText(kIdsWaitingForAccount) : std::wstring();
     }
     if (result->result == kPending) {
         int status = StatusOf(forumId);
         return status != 0 ? LoadText(status) : std::wstring();
     }
     const ForumRecord* forum = FindForum(forumId);
-    return ResultText(result->result, result->err, forum ? forum->engine : std::wstring());
+    std::wstring text =
+        ResultText(result->result, result->err, forum ? forum->engine : std::wstring());
+    std::wstring topic = TopicStateText(forumId);
+    return topic.empty() ? text : text + L" (" + topic + L")";
 }
 
 size_t SubmitManager::FirstForumWithoutResult() const {
@@ -288,6 +312,9 @@ void SubmitManager::StartRun() {
     if (running_jobs_ > 0 || message_.message_id == -1) {
         return;
     }
+    run_kind_ = RunKind::kPost;
+    last_summary_ = {};
+    summary_ready_ = false;
     run_message_ = message_;
     log_failure_.clear();
     log_failure_forum_ = -1;
@@ -335,12 +362,17 @@ void SubmitManager::AbortRun() {
         MarkBoardFree(slot->board);
         --running_jobs_;
         SubmitJob& job = slot->job;
+        if (slot->kind != RunKind::kPost) {
+            AbortTopicJob(*slot);
+            continue;
+        }
         status_.erase(job.forum_copy.forum_id);
         if (slot->sent) {
             // The post may have gone out: recorded as such, and the [sending] row stays for
             // the next run's look in the section.
             job.failure_text = LoadText(kIdsStoppedAfterSending);
             job.topic_url.clear();
+            CountOutcome(last_summary_, kCheckResult);
             RecordResult(*slot, kCheckResult, false);
         } else if (job.message_copy.message_id == message_.message_id) {
             unfinished.emplace(job.forum_copy.forum_id, slot->displaced);
@@ -363,6 +395,7 @@ void SubmitManager::AbortRun() {
     for (const auto& [forum_id, displaced] : unfinished) {
         NotifyForum(forum_id);
     }
+    FinishRunIfDone();
     NotifyState();
 }
 
@@ -370,7 +403,11 @@ bool SubmitManager::StartNextJob(int slotIndex) {
     if (slotIndex < 0 || slotIndex >= kMaxSlots || slots_[slotIndex]->busy) {
         return false;
     }
+    if (run_kind_ != RunKind::kPost) {
+        return StartNextTopicJob(slotIndex);
+    }
     Slot& slot = *slots_[slotIndex];
+    slot.kind = RunKind::kPost;
     // Lists of another message than the run's are never run from.
     while (!halt_requested_ && message_.message_id == run_message_.message_id &&
            start_failures_ < kMaxStartFailures) {
@@ -443,11 +480,23 @@ void SubmitManager::OnJobDone(int slotIndex, int code) {
     WaitForJob(slot.job);
     slot.busy = false;
     MarkBoardFree(slot.board);
+    if (slot.kind != RunKind::kPost) {
+        OnTopicJobDone(slot, code);
+        StartNextTopicJob(slotIndex);
+        FinishRunIfDone();
+        NotifyState();
+        return;
+    }
+    // A job stopped before sending changed nothing: it is not counted.
+    if (code != kStopped || slot.sent) {
+        CountOutcome(last_summary_, code);
+    }
     // A result after sending says what became of that post; so does an interrupted post
     // found in the section (0 without sending). Any other result leaves an interrupted
     // sending to be looked for again.
     RecordResult(slot, code, slot.sent || code == kOk);
     StartNextJob(slotIndex);
+    FinishRunIfDone();
     NotifyState();
 }
 
@@ -458,6 +507,10 @@ void SubmitManager::OnJobSending(int slotIndex) {
     Slot& slot = *slots_[slotIndex];
     // A stopped job's request: it sends nothing and waits for no answer.
     if (slot.stale_reports > 0 || !slot.busy) {
+        return;
+    }
+    if (slot.kind == RunKind::kUpdate) {
+        OnTopicJobSending(slot);
         return;
     }
     SubmitJob& job = slot.job;
@@ -521,9 +574,30 @@ void SubmitManager::RecordResult(Slot& slot, int code, bool settled) {
         return;
     }
     *listed = finished;
+    // What a confirmed topic was posted with, so that a later change of the message shows
+    // which topics no longer carry it.
+    std::optional<TopicRecord> posted;
+    if (code == kOk && !finished.thread.empty()) {
+        posted.emplace();
+        posted->forum_id = forum_id;
+        posted->message_id = finished.message_id;
+        posted->subject = job.topic_subject;
+        posted->body = job.topic_body;
+        posted->ttime = finished.stime;
+        if (job.topic_subject.empty()) {
+            // A topic found after an interrupted sending: that sending's subject is known,
+            // its body only when the subject is still the message's.
+            posted->subject = job.interrupted ? job.interrupted->subject : std::wstring();
+            posted->body = job.message_copy.msg;
+            if (posted->subject != job.message_copy.subject) {
+                posted->ttime = 0;
+            }
+        }
+        topics_[forum_id] = *posted;
+    }
     // A failed store keeps the result in memory only (and an interrupted sending its row):
     // it stays visible until the lists are loaded again.
-    if (StoreSubmitResult(*listed, settled) == 0 && settled) {
+    if (StoreSubmitResult(*listed, settled, posted ? &*posted : nullptr) == 0 && settled) {
         sendings_.erase(forum_id);
     }
     --pending_count_;
@@ -543,6 +617,11 @@ void SubmitManager::OnJobStatus(int slotIndex, int textId) {
         return;
     }
     int32_t forum_id = job.forum_copy.forum_id;
+    if (slots_[slotIndex]->kind != RunKind::kPost) {
+        topic_status_[forum_id] = textId;
+        NotifyForum(forum_id);
+        return;
+    }
     const SubmitRecord* result = FindResult(forum_id);
     if (result == nullptr || result->result != kPending) {
         return;
@@ -565,11 +644,11 @@ bool SubmitManager::CanStop() const {
 }
 
 int SubmitManager::ProgressRange() const {
-    return static_cast<int>(forums_.size());
+    return run_kind_ == RunKind::kPost ? static_cast<int>(forums_.size()) : topic_total_;
 }
 
 int SubmitManager::ProgressPosition() const {
-    return done_count_;
+    return run_kind_ == RunKind::kPost ? done_count_ : topic_done_;
 }
 
 int SubmitManager::SaveForum(ForumRecord& forum) {

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "storage/Records.h"
@@ -25,6 +26,24 @@ std::wstring BoardAccountKey(const ForumRecord& forum);
 // after sending (a 9 stored with the row kept). The next run looks for the post before it
 // sends again; until then the forum shows kIdsInterruptedPost.
 bool IsInterrupted(const SubmitRecord* result, const SendingRecord* sending);
+
+// What a run does: posts the message (Start), updates the topics that no longer show it
+// (Update Topics), or counts the replies of the posted topics (Check Replies).
+enum class RunKind { kPost, kUpdate, kReplies };
+
+// How the last run that ended went, per forum it took.
+struct RunSummary {
+    int ok = 0;
+    // Results that ask the user to look (9: check the result; an interrupted sending).
+    int look = 0;
+    int failed = 0;
+};
+
+// A topic posted for a message whose subject or body the message no longer has (or whose
+// posted text was never recorded): result 0 with an address, and its [topic] row, if any,
+// does not hold the message's text.
+bool IsOutOfDate(const SubmitRecord* result, const TopicRecord* topic,
+                 const MessageRecord& message);
 
 // Told about what the submit page shows. Called on the thread that owns the manager.
 class SubmitManagerObserver {
@@ -95,6 +114,33 @@ public:
     const ConnectionOptions& run_connection() const { return run_connection_; }
 
     void StartRun();
+    // Update Topics: edits every out-of-date topic of the message (IsOutOfDate) to carry the
+    // message's subject and body, one job per forum as in a run.
+    void StartUpdate();
+    // Check Replies: reads the replies of every topic of the message (result 0 with an
+    // address).
+    void StartReplyCheck();
+    // What the running run does, or the last one did.
+    RunKind run_kind() const { return run_kind_; }
+    // Counts of the last run that ended; set when its last job reported.
+    const RunSummary& last_summary() const { return last_summary_; }
+    // The summary as the page says it, e.g. "Run finished: 12 OK, 1 to look at, 2 failed.";
+    // empty until a run of this message ended.
+    std::wstring SummaryText() const;
+
+    // The forum's [topic] row of the current message, or null.
+    const TopicRecord* FindTopic(int32_t forumId) const;
+    bool IsOutOfDate(int32_t forumId) const;
+    // A forum that waits in the running run because another job of its board and account
+    // runs (kIdsWaitingForAccount shows in its row).
+    bool IsWaiting(int32_t forumId) const;
+    // The Replies column: "3", "3 (2 new)", "gone", the check's status while it runs, the
+    // board's words when the last check failed; empty before the first check.
+    std::wstring RepliesCellText(int32_t forumId) const;
+    // The line a topic's result cell adds: when it was last updated, why not, or that it is
+    // out of date; empty when there is nothing to say.
+    std::wstring TopicStateText(int32_t forumId) const;
+
     // Keeps new jobs from starting; running jobs finish with their own results.
     void StopRun();
     // Stops the running jobs at once and waits for them. A job stopped before its post
@@ -115,6 +161,9 @@ public:
     // Button states and the progress bar.
     bool CanAddForum() const;
     bool CanStart() const;
+    // As Start: nothing running, and a topic to work on.
+    bool CanUpdate() const;
+    bool CanCheckReplies() const;
     bool CanStop() const;
     int ProgressRange() const;
     int ProgressPosition() const;
@@ -147,7 +196,19 @@ private:
         bool sent = false;
         // The stored 9 of an interrupted sending that the job's result is to replace.
         std::optional<SubmitRecord> displaced;
+        RunKind kind = RunKind::kPost;
     };
+
+    // Topic runs (SubmitManagerTopics.cpp).
+    void StartTopicRun(RunKind kind);
+    bool StartNextTopicJob(int slot);
+    void OnTopicJobDone(Slot& slot, int code);
+    void OnTopicJobSending(Slot& slot);
+    // A stopped topic job: an update that went out is recorded as interrupted.
+    void AbortTopicJob(Slot& slot);
+    void SaveTopicState(const TopicRecord& topic);
+    TopicRecord& TopicOf(int32_t forumId);
+    void FinishRunIfDone();
 
     // The first forum in load order without a result, or forums_.size().
     size_t FirstForumWithoutResult() const;
@@ -210,6 +271,21 @@ private:
     std::unordered_map<std::wstring, std::vector<size_t>> deferred_;
     std::unordered_map<std::wstring, size_t> deferred_head_;
     std::set<std::pair<size_t, std::wstring>> ready_;
+
+    RunKind run_kind_ = RunKind::kPost;
+    RunSummary last_summary_;
+    bool summary_ready_ = false;
+    // The current message's [topic] rows, by forum id.
+    std::unordered_map<int32_t, TopicRecord> topics_;
+    // A topic run's forums (indexes into forums_) per board and account, in load order;
+    // topic_ready_ orders the free boards by their next forum, as ready_ does.
+    std::unordered_map<std::wstring, std::vector<size_t>> topic_queue_;
+    std::unordered_map<std::wstring, size_t> topic_queue_head_;
+    std::set<std::pair<size_t, std::wstring>> topic_ready_;
+    std::unordered_set<int32_t> topic_waiting_;
+    std::unordered_map<int32_t, int> topic_status_;
+    int topic_total_ = 0;
+    int topic_done_ = 0;
 };
 
 }  // namespace twk

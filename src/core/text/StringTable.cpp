@@ -77,6 +77,7 @@ constexpr Entry kStrings[] = {
     {163, L"The forum says this category does not exist, or it cannot be seen."},
     {164, L"This account may not start topics in this category."},
     {165, L"The forum named the new topic but it could not be read back: %1%"},
+    {170, L"%1%: %2% OK, %3% to look at, %4% failed."},
     {172,
      L"The account needs a second sign-in step (a code or a security key), which Tallowick "
      L"cannot enter yet. The forum says: %1%"},
@@ -88,6 +89,7 @@ constexpr Entry kStrings[] = {
     {176, L"The account may not start topics in the category \"%1%\"."},
     {177, L"The forum holds the topic until a moderator approves it%1%."},
     {178, L"The forum answered that it created topic %1%, but reading the topic back gave: %2%"},
+    {179, L"The forum shows this topic only to accounts that may see its section."},
     {180, L"Updating the topic ..."},
     {181, L"Reading the replies ..."},
     {182, L"Waiting for this account's other forum ..."},

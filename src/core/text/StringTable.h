@@ -89,6 +89,8 @@ enum StringId : int {
     kIdsCannotEditTopics = 187,
     kIdsCannotReadReplies = 188,
     kIdsPostedTextUnknown = 189,
+    kIdsTopicHiddenFromAccount = 179,
+    kIdsRunSummary = 170,
 };
 
 // The string with that id from the string table; empty when there is none.
