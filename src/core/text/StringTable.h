@@ -89,6 +89,10 @@ enum StringId : int {
     kIdsCannotEditTopics = 187,
     kIdsCannotReadReplies = 188,
     kIdsPostedTextUnknown = 189,
+    // Editing and reply reading of the boards driven through their pages.
+    kIdsNoEditLink = 190,
+    kIdsAnsweredOldSubject = 191,
+    kIdsNoPostsShown = 192,
 };
 
 // The string with that id from the string table; empty when there is none.
