@@ -569,6 +569,10 @@ ResultCode PageEngine::OpenTopicPage(const std::wstring& url) {
     return kOk;
 }
 
+std::wstring PageEngine::TopicPageMessage() {
+    return BoardMessage();
+}
+
 bool PageEngine::AsksForSignIn() {
     HtmlForm scratch;
     return FindForm(scratch, [&](HtmlForm& candidate) {
@@ -626,10 +630,10 @@ bool PageEngine::LastPageLink(const TopicSteps& steps, int& value, std::wstring&
 
 ResultCode PageEngine::NotTopicPage(const TopicSteps& steps, ResultCode code, bool askSignIn) {
     if (askSignIn && !signed_in_ && AsksForSignIn()) {
-        failure_text = BoardMessage(false);
+        failure_text = TopicPageMessage();
         return kSignInNeeded;
     }
-    failure_text = BoardMessage();
+    failure_text = TopicPageMessage();
     if (ContainsAnyPhrase(failure_text, steps.gone_phrases)) {
         return kTopicGone;
     }

@@ -106,6 +106,10 @@ public:
 
     HtmlDocument page;
 
+    // Seconds since the epoch of an ISO 8601 time ("2026-12-10T17:06:02+00:00", a "Z" or
+    // no zone: UTC); 0 when text is not one.
+    static int64_t ParseIsoTime(const std::wstring& text);
+
 protected:
     explicit PageEngine(const BoardWords& words);
 
@@ -205,11 +209,12 @@ protected:
     // (SMF's 403, phpBB's 404) are read like any other: kOk then; 404 and 410 are
     // kTopicGone with the board's words (or the status).
     ResultCode OpenTopicPage(const std::wstring& url);
-    // True when the current page carries the script's sign-in form (FillSignInForm).
-    bool AsksForSignIn();
-    // Seconds since the epoch of an ISO 8601 time ("2026-12-10T17:06:02+00:00", a "Z" or
-    // no zone: UTC); 0 when text is not one.
-    static int64_t ParseIsoTime(const std::wstring& text);
+    // True when the current page asks a guest to sign in. The default looks for the
+    // script's sign-in form (FillSignInForm).
+    virtual bool AsksForSignIn();
+    // The board's words on a page that is neither the topic nor the edit form. The
+    // default is BoardMessage().
+    virtual std::wstring TopicPageMessage();
     // True after a sign-in of this engine succeeded.
     bool SignedIn() const { return signed_in_; }
 
