@@ -1,5 +1,8 @@
 #include "support/FakeMyBB.h"
 
+#include <algorithm>
+#include <ctime>
+
 #include <stdexcept>
 
 #include "support/FakeSleeper.h"
@@ -100,9 +103,10 @@ int NumberParam(const httplib::Request& request, const std::string& name) {
 FakeMyBB::FakeMyBB() : FakeMyBB(FakeMyBBSetup{}) {}
 
 FakeMyBB::FakeMyBB(FakeMyBBSetup setup) : FakeForum(kCodePageUtf8), setup_(std::move(setup)) {
-    for (const char* name : {"index-guest", "index-signed-in", "login", "login-wrong", "login-ok",
-                             "login-badkey", "logout", "section", "newthread", "newthread-answer",
-                             "newthread-guest", "flood", "moderated", "thread"}) {
+    for (const char* name :
+         {"index-guest", "index-signed-in", "login", "login-wrong", "login-ok", "login-badkey",
+          "logout", "section", "newthread", "newthread-answer", "newthread-guest", "flood",
+          "moderated", "thread", "thread-paged", "edit-form", "edit-answer"}) {
         pages_[name] = Utf8ToWide(ReadFixture(std::string("mybb/pages/") + name + ".html"));
     }
     SetAccount(kLogin, kPassword);
@@ -122,6 +126,8 @@ FakeMyBB::FakeMyBB(FakeMyBBSetup setup) : FakeForum(kCodePageUtf8), setup_(std::
     server_.Get("/newthread.php", bind(&FakeMyBB::NewThread));
     server_.Post("/newthread.php", bind(&FakeMyBB::PostThread));
     server_.Get("/showthread.php", bind(&FakeMyBB::Thread));
+    server_.Get("/editpost.php", bind(&FakeMyBB::EditPost));
+    server_.Post("/editpost.php", bind(&FakeMyBB::EditPost));
     Start();
 }
 
@@ -440,24 +446,160 @@ void FakeMyBB::PostThread(const httplib::Request& request, httplib::Response& re
 void FakeMyBB::Thread(const httplib::Request& request, httplib::Response& response) {
     Visit visit = Begin(request, response);
     const int id = NumberParam(request, "tid");
-    const std::set<int> held = HeldTopics();
-    for (const FakeTopic& topic : Topics()) {
-        if (topic.id != id || held.count(id) != 0) {
-            continue;
+    FakeTopic topic;
+    if (!FindTopic(id, topic) || topic.gone || HeldTopics().count(id) != 0) {
+        SendPage(response, ErrorPage(visit, L"The specified thread does not exist."));
+        return;
+    }
+    if (!visit.signed_in && setup_.members_only_forums.count(std::atoi(topic.section.c_str()))) {
+        SendPage(response, Page("newthread-guest", visit));
+        return;
+    }
+    SendPage(response, ThreadPage(visit, topic, std::max(1, NumberParam(request, "page"))));
+}
+
+std::wstring FakeMyBB::ThreadPage(const Visit& visit, const FakeTopic& topic, int page) const {
+    constexpr int kPerPage = 10;
+    const std::wstring saved = Page("thread-paged", visit);
+    const std::wstring start = L"<!-- start: postbit -->";
+    const std::wstring end = L"<!-- end: postbit -->";
+    const size_t first = saved.find(start);
+    const size_t block_end = saved.find(end, first) + end.size();
+    const size_t last_end = saved.rfind(end) + end.size();
+    const std::wstring block = saved.substr(first, block_end - first);
+    std::wstring text = saved.substr(0, first);
+    const int posts = static_cast<int>(topic.replies.size()) + 1;
+    const int pages = (posts + kPerPage - 1) / kPerPage;
+    page = std::min(page, pages);
+    for (int n = (page - 1) * kPerPage; n < posts && n < page * kPerPage; ++n) {
+        const bool opening = n == 0;
+        const FakeReply post =
+            opening ? FakeReply{topic.author.empty() ? Widen("tester") : topic.author,
+                                topic.posted_at, topic.body}
+                    : topic.replies[static_cast<size_t>(n - 1)];
+        const int pid = opening ? topic.id : ReplyPostId(topic.id, n);
+        std::wstring row = block;
+        for (const wchar_t* name :
+             {L"pid=", L"pid", L"pid_", L"post_", L"edited_by_", L"edit_post_"}) {
+            ReplaceId(row, name, 3, pid);
         }
-        std::wstring text = Page("thread", visit);
+        ReplaceAll(row, L"uid=2\">tester</a>", L"uid=2\">" + EscapeHtml(post.author) + L"</a>");
+        ReplaceAll(row, L">#1</a>", L">#" + std::to_wstring(n + 1) + L"</a>");
+        const std::time_t when = static_cast<std::time_t>(post.time);
+        std::tm parts{};
+        gmtime_r(&when, &parts);
+        char date[32];
+        std::strftime(date, sizeof date, "%m-%d-%Y, %I:%M %p", &parts);
+        ReplaceAll(row, L"title=\"12-10-2026, 05:07 PM\"", L"title=\"" + Widen(date) + L"\"");
         size_t body_at = 0;
-        const std::wstring body =
-            Cut(text, L"<div class=\"post_body scaleimages\" id=\"pid_1\">", L"</div>", &body_at);
-        text.replace(body_at, body.size(),
-                     L"<div class=\"post_body scaleimages\" id=\"pid_1\">" +
-                         EscapeHtml(topic.body) + L"</div>");
-        ReplaceId(text, L"tid=", 1, id);
-        ReplaceAll(text, kSavedSubject, EscapeHtml(topic.subject));
+        const std::wstring open =
+            L"<div class=\"post_body scaleimages\" id=\"pid_" + std::to_wstring(pid) + L"\">";
+        const std::wstring body = Cut(row, open, L"</div>", &body_at);
+        row.replace(body_at, body.size(), open + EscapeHtml(post.body) + L"</div>");
+        // The edit link (and its popup) only where the member may edit.
+        const bool editable =
+            visit.signed_in &&
+            (opening ? CheckEdit(topic.id) == EditRefusal::kNone : post.author == Widen("tester"));
+        const std::wstring link = L"<a href=\"editpost.php?pid=" + std::to_wstring(pid) + L"\"";
+        const size_t link_at = row.find(link);
+        const std::wstring popup_end = L"Full Edit</a></div></div>";
+        if (!editable && link_at != std::wstring::npos) {
+            row.erase(link_at, row.find(popup_end, link_at) + popup_end.size() - link_at);
+        }
+        text += row;
+    }
+    text += saved.substr(last_end);
+    // Both pagination blocks: every page but the current one linked (page 1 without page=).
+    std::wstring pagination;
+    if (pages > 1) {
+        pagination = L"<div class=\"pagination\">\n<span class=\"pages\">Pages (" +
+                     std::to_wstring(pages) + L"):</span>\n";
+        for (int n = 1; n <= pages; ++n) {
+            pagination +=
+                n == page
+                    ? L" <span class=\"pagination_current\">" + std::to_wstring(n) + L"</span>\n"
+                    : L"<a href=\"showthread.php?tid=3" +
+                          (n == 1 ? L"" : L"&amp;page=" + std::to_wstring(n)) +
+                          L"\" class=\"pagination_page\">" + std::to_wstring(n) + L"</a>\n";
+        }
+        pagination += L"</div>\n";
+    }
+    const std::wstring multipage = L"<!-- start: multipage -->";
+    const std::wstring multipage_end = L"<!-- end: multipage -->";
+    for (size_t at = text.find(multipage); at != std::wstring::npos;
+         at = text.find(multipage, at + pagination.size())) {
+        const size_t stop = text.find(multipage_end, at) + multipage_end.size();
+        text.replace(at, stop - at, pagination);
+    }
+    ReplaceId(text, L"tid=", 3, topic.id);
+    ReplaceAll(text, L"Thread with 45 replies", EscapeHtml(topic.subject));
+    return text;
+}
+
+void FakeMyBB::EditPost(const httplib::Request& request, httplib::Response& response) {
+    Visit visit = Begin(request, response);
+    const int pid = NumberParam(request, "pid");
+    if (!visit.signed_in) {
+        SendPage(response, Page("newthread-guest", visit));
+        return;
+    }
+    switch (CheckEdit(pid)) {
+        case EditRefusal::kGone:
+            SendPage(response, ErrorPage(visit, L"The specified post does not exist."));
+            return;
+        case EditRefusal::kNotOwn:
+            SendPage(response, Page("newthread-guest", visit));
+            return;
+        case EditRefusal::kLocked:
+            SendPage(response, ErrorPage(visit,
+                                         L"You cannot edit existing posts in this thread "
+                                         L"because it has been closed by a moderator."));
+            return;
+        case EditRefusal::kTooLate:
+            SendPage(response,
+                     ErrorPage(visit,
+                               L"Sorry but you cannot edit your post. The Administrator has set "
+                               L"it so that posts can only be edited within 1 minutes of "
+                               L"posting."));
+            return;
+        case EditRefusal::kNone:
+            break;
+    }
+    FakeTopic topic;
+    FindTopic(pid, topic);
+    if (request.method == "GET") {
+        std::wstring text = Page("edit-form", visit);
+        ReplaceAll(text, L"e0fb2e280fff29d78bd36f8d7f9ba17b", Widen(visit.post_key));
+        ReplaceId(text, L"pid=", 1, pid);
+        ReplaceId(text, L"tid=", 1, pid);
+        ReplaceAll(text, L"Tester thread to edit", EscapeHtml(topic.subject));
+        ReplaceAll(text, L"First post written by tester. [b]Bold[/b] text.",
+                   EscapeHtml(topic.body));
         SendPage(response, text);
         return;
     }
-    SendPage(response, ErrorPage(visit, L"The specified thread does not exist."));
+    const Fields fields = FormFields(request);
+    if (Field(fields, "my_post_key") != visit.post_key) {
+        SendPage(response, Page("login-badkey", visit));
+        return;
+    }
+    if (Field(fields, "action") != "do_editpost" || fields.count("submitbutton") != 1) {
+        SendPage(response, ErrorPage(visit, L"Invalid action."));
+        return;
+    }
+    ApplyEdit(pid, Decode(Field(fields, "subject")), Decode(Field(fields, "message")), fields);
+    if (setup_.gateway_error_after_edit) {
+        response.status = 502;
+        response.set_content("<html><head><title>502 Bad Gateway</title></head></html>",
+                             "text/html");
+        return;
+    }
+    std::wstring text = Page("edit-answer", visit);
+    ReplaceId(text, L"tid=", 1, pid);
+    ReplaceId(text, L"pid=", 1, pid);
+    ReplaceId(text, L"pid", 1, pid);
+    const std::string id = std::to_string(pid);
+    Answer(response, text, "showthread.php?tid=" + id + "&pid=" + id + "#pid" + id);
 }
 
 }  // namespace twk::test

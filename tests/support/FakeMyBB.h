@@ -36,6 +36,10 @@ struct FakeMyBBSetup {
     // The account posted at the start of the clock (time 0).
     bool posted_at_start = false;
     const FakeSleeper* clock = nullptr;
+    // Forums whose threads only members see: a guest gets the no-permission page.
+    std::set<int> members_only_forums = {};
+    // A gateway answers an edit with 502 after the board stored it.
+    bool gateway_error_after_edit = false;
 };
 
 // A MyBB 1.8 board on 127.0.0.1 that serves the real pages of an unmodified MyBB 1.8.37
@@ -58,6 +62,8 @@ public:
     std::wstring MainUrl() const;
     std::wstring SectionUrl(int forumId = 2) const;
     std::wstring TopicUrl(int topicId) const;
+    // The id of reply number (from 1) of a thread, as its "pid".
+    static int ReplyPostId(int topicId, int number) { return topicId * 1000 + number; }
     static std::wstring ForumName(int forumId);
 
     // Names of the fields of the last sign-in form received, in order (values are not
@@ -91,6 +97,9 @@ private:
     void NewThread(const httplib::Request& request, httplib::Response& response);
     void PostThread(const httplib::Request& request, httplib::Response& response);
     void Thread(const httplib::Request& request, httplib::Response& response);
+    // A thread's page of posts (10 a page) drawn from the real page 1 of a long thread.
+    std::wstring ThreadPage(const Visit& visit, const FakeTopic& topic, int page) const;
+    void EditPost(const httplib::Request& request, httplib::Response& response);
 
     const FakeMyBBSetup setup_;
     std::map<std::string, std::wstring> pages_;

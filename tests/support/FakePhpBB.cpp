@@ -1,6 +1,8 @@
 #include "support/FakePhpBB.h"
 
+#include <algorithm>
 #include <charconv>
+#include <ctime>
 #include <functional>
 #include <iomanip>
 #include <sstream>
@@ -67,6 +69,16 @@ std::wstring ForumName(int forumId) {
         default:
             return {};
     }
+}
+
+// phpBB 3's <time datetime> and a shown date.
+std::wstring IsoTime(int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    gmtime_r(&t, &parts);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S+00:00", &parts);
+    return FakeForum::Widen(text);
 }
 
 bool OpenForNewTopics(int forumId) {
@@ -333,7 +345,10 @@ void FakePhpBB::SendBoardPage(httplib::Response& response, const Visit& visit,
     vars[L"SID_A"] = visit.sid_in_links ? L"&amp;sid=" + sid : L"";
     vars[L"USERNAME"] = EscapeHtml(visit.user);
     vars[L"SECTION"] = Widen(body.substr(0, body.find('_')));
-    if (generation_ == 3) {
+    // phpBB 3.3 names the board after a topic's or a forum's title, before any other.
+    if (generation_ == 3 && (body == "viewtopic_body" || body == "viewforum_body")) {
+        vars[L"PAGE_TITLE"] = vars[L"PAGE_TITLE"] + L" - " + kSiteName;
+    } else if (generation_ == 3) {
         vars[L"PAGE_TITLE"] = std::wstring(kSiteName) + L" - " + vars[L"PAGE_TITLE"];
     }
     if (visit.signed_in) {
@@ -450,7 +465,10 @@ void FakePhpBB::SignInPage(httplib::Response& response, const Visit& visit,
         response, visit, "login_body",
         {{L"PAGE_TITLE", L"Login"},
          {L"LOGIN_EXPLAIN",
-          forPosting ? L"You need to login in order to post within this forum." : L"Login"},
+          forPosting ? L"You need to login in order to post within this forum."
+          : redirect.find("viewtopic.php") != std::string::npos
+              ? L"The board requires you to be registered and logged in to view this forum."
+              : L"Login"},
          {L"LOGIN_ERROR", error},
          {L"REDIRECT", EscapeHtml(Widen(redirect))},
          {L"CREATION_TIME", std::to_wstring(now)},
@@ -603,21 +621,31 @@ void FakePhpBB::PostingPage(httplib::Response& response, const Visit& visit, int
         flags.insert(L"PREVIEW");
     }
     long now = Now();
-    SendBoardPage(response, visit, "posting_body",
-                  {{L"PAGE_TITLE", L"Post a new topic"},
-                   {L"FORUM_ID", std::to_wstring(forumId)},
-                   {L"FORUM_NAME", EscapeHtml(SectionTitle(forumId))},
-                   {L"ERROR", error},
-                   {L"PREVIEW_TEXT", EscapeHtml(preview)},
-                   {L"CREATION_TIME", std::to_wstring(now)},
-                   {L"FORM_TOKEN", Widen(FormToken(now, visit.sid, "posting"))}},
-                  flags);
+    SendBoardPage(
+        response, visit, "posting_body",
+        {{L"PAGE_TITLE", L"Post a new topic"},
+         {L"POSTING_TITLE", L"Post a new topic"},
+         {L"FORM_ACTION", L"./posting.php?mode=post&amp;f=" + std::to_wstring(forumId) +
+                              (visit.sid_in_links ? L"&amp;sid=" + Widen(visit.sid) : L"")},
+         {L"SUBJECT_VALUE", L""},
+         {L"MESSAGE_VALUE", L""},
+         {L"FORUM_ID", std::to_wstring(forumId)},
+         {L"FORUM_NAME", EscapeHtml(SectionTitle(forumId))},
+         {L"ERROR", error},
+         {L"PREVIEW_TEXT", EscapeHtml(preview)},
+         {L"CREATION_TIME", std::to_wstring(now)},
+         {L"FORM_TOKEN", Widen(FormToken(now, visit.sid, "posting"))}},
+        flags);
 }
 
 void FakePhpBB::Posting(const httplib::Request& request, httplib::Response& response) {
     Visit visit = Begin(request, response);
     int forumId = IntParam(request, "f");
     std::string mode = request.get_param_value("mode");
+    if (generation_ == 3 && mode == "edit") {
+        Edit(request, response, visit);
+        return;
+    }
     if (mode != (generation_ == 3 ? "post" : "newtopic") || !OpenForNewTopics(forumId)) {
         Message(response, visit, L"Information",
                 L"You are not authorised to post new topics in this forum.", "");
@@ -736,22 +764,194 @@ void FakePhpBB::Topic(const httplib::Request& request, httplib::Response& respon
     }
     Visit visit = Begin(request, response);
     int id = request.has_param("t") ? IntParam(request, "t") : IntParam(request, "p");
-    std::vector<FakeTopic> topics = Topics();
-    if (id < 1 || id > static_cast<int>(topics.size())) {
-        Message(response, visit, L"Information", L"The requested topic does not exist.", "");
+    if (id >= 1000) {
+        id /= 1000;
+    }
+    FakeTopic topic;
+    if (!FindTopic(id, topic) || topic.gone) {
+        // phpBB 3 sends its message with 404; phpBB 2 with 200 and its own words.
+        if (generation_ == 3) {
+            response.status = 404;
+            Message(response, visit, L"Information", L"The requested topic does not exist.", "");
+        } else {
+            Message(response, visit, L"Information",
+                    L"The topic or post you requested does not exist", "");
+        }
         return;
     }
-    const FakeTopic& topic = topics[static_cast<size_t>(id - 1)];
+    if (!visit.signed_in &&
+        options_.members_only_forums.count(std::atoi(topic.section.c_str())) != 0) {
+        std::string here = "viewtopic.php?t=" + std::to_string(id);
+        if (generation_ == 3) {
+            SignInPage(response, visit, L"", "./" + here);
+        } else {
+            Redirect(response, AbsoluteWithSid("login.php?redirect=" + here, visit));
+        }
+        return;
+    }
+    const int posts = static_cast<int>(topic.replies.size()) + 1;
+    const int per_page = options_.posts_per_page;
+    int start = std::max(0, IntParam(request, "start"));
+    start -= start % per_page;
+    const int pages = (posts + per_page - 1) / per_page;
+    // phpBB's pagination: every page's link but the current one (page 1 without start=).
+    std::wstring sidAmp = visit.sid_in_links ? L"&amp;sid=" + Widen(visit.sid) : L"";
+    std::wstring links;
+    for (int page = 0; page < pages && pages > 1; ++page) {
+        std::wstring href = L"./viewtopic.php?t=" + std::to_wstring(id) +
+                            (page == 0 ? L"" : L"&amp;start=" + std::to_wstring(page * per_page)) +
+                            sidAmp;
+        if (generation_ == 2) {
+            href.erase(0, 2);
+            links += page * per_page == start
+                         ? L"<b>" + std::to_wstring(page + 1) + L"</b>, "
+                         : L"<a href=\"" + href + L"\">" + std::to_wstring(page + 1) + L"</a>, ";
+        } else {
+            links +=
+                page * per_page == start
+                    ? L"<li class=\"active\"><span>" + std::to_wstring(page + 1) + L"</span></li>\n"
+                    : L"<li><a class=\"button\" href=\"" + href + L"\" role=\"button\">" +
+                          std::to_wstring(page + 1) + L"</a></li>\n";
+        }
+    }
+    if (!links.empty()) {
+        links = generation_ == 3 ? L"<ul>\n" + links + L"</ul>" : L"Goto page " + links;
+    }
     std::set<std::wstring> flags;
-    if (options_.topic_page_has_reply_link) {
+    if (options_.topic_page_has_reply_link && !topic.locked) {
         flags.insert(L"CAN_REPLY");
     }
     SendBoardPage(response, visit, "viewtopic_body",
                   {{L"PAGE_TITLE", EscapeHtml(topic.subject)},
                    {L"TOPIC_ID", std::to_wstring(id)},
                    {L"TOPIC_TITLE", EscapeHtml(topic.subject)},
-                   {L"POST_TEXT", EscapeHtml(topic.body)}},
+                   {L"POST_COUNT", std::to_wstring(posts) + (posts == 1 ? L" post" : L" posts")},
+                   {L"PAGE_LINKS", links},
+                   {L"PAGE_NUMBER", std::to_wstring(start / per_page + 1)},
+                   {L"PAGE_TOTAL", std::to_wstring(pages)},
+                   {L"POST_ROWS", PostRows(visit, topic, start)}},
                   flags);
+}
+
+std::wstring FakePhpBB::PostRows(const Visit& visit, const FakeTopic& topic, int start) const {
+    const std::wstring account = AccountLogin();
+    std::wstring sidAmp = visit.sid_in_links ? L"&amp;sid=" + Widen(visit.sid) : L"";
+    std::wstring rows;
+    const int posts = static_cast<int>(topic.replies.size()) + 1;
+    for (int n = start; n < posts && n < start + options_.posts_per_page; ++n) {
+        const bool first = n == 0;
+        const FakeReply reply = first ? FakeReply{topic.author.empty() ? account : topic.author,
+                                                  topic.posted_at, topic.body}
+                                      : topic.replies[static_cast<size_t>(n - 1)];
+        std::set<std::wstring> flags;
+        // The edit link shows where the member may edit: the own first post while the
+        // board allows it, and the member's own replies.
+        if (visit.signed_in &&
+            (first ? CheckEdit(topic.id) == EditRefusal::kNone : reply.author == account)) {
+            flags.insert(L"CAN_EDIT");
+        }
+        rows += Render("post_row",
+                       {{L"POST_ID", std::to_wstring(first ? topic.id : ReplyPostId(topic.id, n))},
+                        {L"POST_AUTHOR", EscapeHtml(reply.author)},
+                        {L"POST_SUBJECT", EscapeHtml((first ? L"" : L"Re: ") + topic.subject)},
+                        {L"FIRST_CLASS", first ? L"class=\"first\"" : L""},
+                        {L"POST_ISO_TIME", IsoTime(reply.time)},
+                        {L"POST_TIME", IsoTime(reply.time)},
+                        {L"POST_TEXT", EscapeHtml(reply.body)},
+                        {L"SID_A", sidAmp}},
+                       flags);
+    }
+    return rows;
+}
+
+void FakePhpBB::EditPage(httplib::Response& response, const Visit& visit, const FakeTopic& topic,
+                         const std::wstring& error) {
+    std::set<std::wstring> flags = {L"SUBJECT_FIELD", L"MESSAGE_FIELD", L"POST_BUTTON", L"EDIT"};
+    if (!error.empty()) {
+        flags.insert(L"ERROR");
+    }
+    const std::wstring id = std::to_wstring(topic.id);
+    long now = Now();
+    SendBoardPage(
+        response, visit, "posting_body",
+        {{L"PAGE_TITLE", L"Edit post"},
+         {L"POSTING_TITLE", L"Edit post"},
+         {L"FORM_ACTION", L"./posting.php?mode=edit&amp;p=" + id +
+                              (visit.sid_in_links ? L"&amp;sid=" + Widen(visit.sid) : L"")},
+         {L"SUBJECT_VALUE", EscapeHtml(topic.subject)},
+         {L"MESSAGE_VALUE", EscapeHtml(topic.body)},
+         {L"MESSAGE_CHECKSUM", L"81dbf2f1578bd64614e65b38b90fd7e2"},
+         {L"SUBJECT_CHECKSUM", L"289f8dfda00eee93a1773874a4ca4bdf"},
+         {L"FORUM_ID", Widen(topic.section)},
+         {L"FORUM_NAME", EscapeHtml(SectionTitle(std::atoi(topic.section.c_str())))},
+         {L"ERROR", error},
+         {L"PREVIEW_TEXT", L""},
+         {L"CREATION_TIME", std::to_wstring(now)},
+         {L"FORM_TOKEN", Widen(FormToken(now, visit.sid, "posting"))}},
+        flags);
+}
+
+void FakePhpBB::Edit(const httplib::Request& request, httplib::Response& response,
+                     const Visit& visit) {
+    const int id = IntParam(request, "p");
+    if (!visit.signed_in) {
+        SignInPage(response, visit, L"", "./posting.php?mode=edit&p=" + std::to_string(id));
+        return;
+    }
+    // The words of phpBB 3.3's refusals, in its order: locked topic, not the member's
+    // post, edit time passed.
+    switch (CheckEdit(id)) {
+        case EditRefusal::kGone:
+            Message(response, visit, L"Information", L"The requested post does not exist.", "");
+            return;
+        case EditRefusal::kLocked:
+            Message(response, visit, L"Information",
+                    L"This topic is locked, you cannot edit posts or make further replies.", "");
+            return;
+        case EditRefusal::kNotOwn:
+            Message(response, visit, L"Information", L"You cannot edit posts in this forum.", "");
+            return;
+        case EditRefusal::kTooLate:
+            Message(response, visit, L"Information", L"You can no longer edit or delete that post.",
+                    "");
+            return;
+        case EditRefusal::kNone:
+            break;
+    }
+    FakeTopic topic;
+    FindTopic(id, topic);
+    if (request.method == "GET") {
+        EditPage(response, visit, topic, L"");
+        return;
+    }
+    if (!CheckFormKey(request, visit, "posting")) {
+        EditPage(response, visit, topic, L"The submitted form was invalid. Try submitting again.");
+        return;
+    }
+    if (!request.has_param("post")) {
+        Problem("the edit form was sent without post");
+        EditPage(response, visit, topic, L"");
+        return;
+    }
+    const std::wstring subject = Decode(request.get_param_value("subject"));
+    if (subject.empty()) {
+        EditPage(response, visit, topic, L"You must specify a subject when posting a new topic.");
+        return;
+    }
+    ApplyEdit(
+        id, subject, Decode(request.get_param_value("message")),
+        std::multimap<std::string, std::string>(request.params.begin(), request.params.end()));
+    if (options_.gateway_error_after_post) {
+        response.status = 502;
+        response.set_content(
+            "<html><head><title>502 Bad Gateway</title></head><body><center>"
+            "<h1>502 Bad Gateway</h1></center></body></html>",
+            "text/html");
+        return;
+    }
+    // phpBB 3.3: an empty 302 to the edited post.
+    Redirect(response, AbsoluteWithSid("viewtopic.php?p=" + std::to_string(id), visit) + "#p" +
+                           std::to_string(id));
 }
 
 }  // namespace twk::test

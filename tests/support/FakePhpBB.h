@@ -55,11 +55,15 @@ public:
         // phpBB's flood interval: a post within that many seconds (by the clock) of the
         // account's last one is refused. 0: no limit.
         int flood_interval = 0;
-        // A gateway in front of the board answers the new-topic POST with 502 after the
-        // board stored the topic.
+        // A gateway in front of the board answers the new-topic POST (and an edit) with 502
+        // after the board stored the topic (the edit).
         bool gateway_error_after_post = false;
         // The board's words for a wrong password, in place of the English ones.
         std::wstring wrong_password_text;
+        // Forums whose topics only members see: a guest gets the sign-in page.
+        std::set<int> members_only_forums;
+        // Posts on one topic page, as phpBB's posts_per_page.
+        int posts_per_page = 10;
         // Visitors served at once; 0 leaves cpp-httplib's pool size. A visitor's
         // kept-alive connection holds a pooled thread, so many jobs at once need more.
         size_t visitors_at_once = 0;
@@ -86,6 +90,8 @@ public:
     std::wstring SectionTitle(int forumId) const;
     // Where the answer to a post leads: the topic page.
     std::wstring TopicUrl(int topicId) const;
+    // The id of reply number (from 1) of a topic, as its post's "p" and "pN".
+    static int ReplyPostId(int topicId, int number) { return topicId * 1000 + number; }
     // What a careful client never sends but a board lets pass: a ticked remember-me box,
     // a button other than "post", a form sent too early.
     std::vector<std::string> Problems() const;
@@ -135,6 +141,11 @@ private:
                      const std::wstring& error, const std::wstring& preview);
     void Posting(const httplib::Request& request, httplib::Response& response);
     void Topic(const httplib::Request& request, httplib::Response& response);
+    // The edit page (mode=edit) of generation 3: its form, its refusals, and the edit sent.
+    void Edit(const httplib::Request& request, httplib::Response& response, const Visit& visit);
+    void EditPage(httplib::Response& response, const Visit& visit, const FakeTopic& topic,
+                  const std::wstring& error);
+    std::wstring PostRows(const Visit& visit, const FakeTopic& topic, int start) const;
     void Message(httplib::Response& response, const Visit& visit, const std::wstring& title,
                  const std::wstring& text, const std::string& refreshTarget);
 

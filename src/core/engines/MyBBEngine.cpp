@@ -1,5 +1,6 @@
 #include "engines/MyBBEngine.h"
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,38 @@ const NewTopicSteps kNewTopic = {
 const SignInSteps kSignIn = {
     {kSignOutPattern}, {kSignInPagePattern}, {}, true, false, 0, true,
 };
+
+// Thread pages: each post is a <div class="post " id="post_P">, the first one on page 1 the
+// thread's first post; its edit link is "editpost.php?pid=P" (beside a script-only "Quick
+// Edit"). The pagination (<div class="pagination">) links "showthread.php?tid=T&page=N".
+// A thread that is gone or unknown: "The specified thread does not exist."
+const TopicSteps kTopic = {
+    .post_tag = "div",
+    .post_id_prefix = L"post_",
+    .edit_link_patterns = {L"editpost.php?pid="},
+    .pause_before = kNewTopic.pause_before,
+    .pagination_boxes = {{"div", "class", L"pagination"}},
+    .page_param = L"page",
+    .page_param_counts_posts = false,
+    .gone_phrases = {L"does not exist"},
+};
+
+// MyBB's default date and time format, "12-10-2026, 05:07 PM" (month first), in the
+// board's time zone, UTC unless the board sets another; 0 for other text ("Yesterday").
+int64_t ParseMyBBTime(const std::wstring& text) {
+    int month = 0, day = 0, year = 0, hour = 0, minute = 0;
+    wchar_t half[3] = {};
+    if (swscanf(text.c_str(), L"%2d-%2d-%4d, %2d:%2d %2ls", &month, &day, &year, &hour, &minute,
+                half) != 6 ||
+        hour < 1 || hour > 12) {
+        return 0;
+    }
+    const bool pm = half[0] == L'P' || half[0] == L'p';
+    hour = hour % 12 + (pm ? 12 : 0);
+    wchar_t iso[32];
+    swprintf(iso, 32, L"%04d-%02d-%02dT%02d:%02d:00", year, month, day, hour, minute);
+    return PageEngine::ParseIsoTime(iso);
+}
 
 bool HasClass(const std::wstring& classes, const std::wstring& name) {
     const std::wstring padded = L" " + CollapseWhitespace(classes) + L" ";
@@ -134,10 +167,20 @@ ResultCode MyBBEngine::WithPageError(ResultCode code) {
     if (code == kOk || !failure_text.empty() || board_name_.empty()) {
         return code;
     }
+    failure_text = PageErrorText();
+    return code;
+}
+
+std::wstring MyBBEngine::PageErrorText() {
+    // Before a sign-in the board's name is the error page's own title.
+    std::wstring name = board_name_;
+    if (name.empty() && page.Title(name)) {
+        name = CollapseWhitespace(name);
+    }
     for (HtmlCursor head = page.FindElement(0, "td"); !head.AtEnd();
          head = page.FindNextElement("td", head, false)) {
         if (!HasClass(page.ElementAttribute(head, "class"), L"thead") ||
-            CollapseWhitespace(page.ReadableText(head)) != board_name_) {
+            CollapseWhitespace(page.ReadableText(head)) != name) {
             continue;
         }
         const HtmlCursor cell = page.FindNextElement("td", head, true);
@@ -150,11 +193,83 @@ ResultCode MyBBEngine::WithPageError(ResultCode code) {
                     text.replace(at, password_.size(), L"***");
                 }
             }
-            failure_text = ShortenText(text, kMaxBoardMessage);
+            return ShortenText(text, kMaxBoardMessage);
         }
         break;
     }
-    return code;
+    return {};
+}
+
+ResultCode MyBBEngine::EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                                 const std::wstring& body) {
+    return EditFirstPost(topicUrl, subject, body, kTopic);
+}
+
+ResultCode MyBBEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) {
+    return ReadTopicReplies(topicUrl, info, kTopic);
+}
+
+bool MyBBEngine::FillEditForm(HtmlForm& form, const std::wstring& subject,
+                              const std::wstring& body) {
+    // editpost.php also carries a delete form; only the edit form has do_editpost and a
+    // subject. "Update Post" (submitbutton) stores the edit.
+    bool found = FindForm(form, [&](HtmlForm& candidate) {
+        size_t action = FindField(candidate.fields, L"action", kFieldHidden, false);
+        return action != kNoField && candidate.fields[action].value == L"do_editpost" &&
+               SetFieldValue(candidate.fields, L"subject", subject, false);
+    });
+    if (!found || !SetFieldValue(form.fields, L"message", body, false)) {
+        return false;
+    }
+    const size_t button = FindField(form.fields, L"submitbutton", kFieldSubmit, false);
+    if (button == kNoField) {
+        return false;
+    }
+    PressButton(form.fields, button);
+    return true;
+}
+
+std::wstring MyBBEngine::EditAddress(int postId) {
+    return L"editpost.php?pid=" + std::to_wstring(postId);
+}
+
+void MyBBEngine::ReadNewestPost(const PagePost& post, ReplyInfo& info) {
+    // <div class="author_information"> <strong><span class="largetext"><a ...>name</a>;
+    // <span class="post_date"> with the full date in a title while the post is recent.
+    for (HtmlCursor at = page.FindNextElement("div", post.element, false); !at.AtEnd();
+         at = page.FindNextElement("div", at, false)) {
+        if (HasClass(page.ElementAttribute(at, "class"), L"author_information")) {
+            const HtmlCursor name = page.FindNextElement("a", at, false);
+            if (!name.AtEnd()) {
+                info.newest_author = CollapseWhitespace(page.ReadableText(name));
+            }
+            break;
+        }
+    }
+    for (HtmlCursor at = page.FindNextElement("span", post.element, false); !at.AtEnd();
+         at = page.FindNextElement("span", at, false)) {
+        if (!HasClass(page.ElementAttribute(at, "class"), L"post_date")) {
+            continue;
+        }
+        const HtmlCursor inner = page.FindNextElement("span", at, false);
+        std::wstring shown = inner.AtEnd() ? std::wstring() : page.ElementAttribute(inner, "title");
+        if (shown.empty()) {
+            shown = CollapseWhitespace(page.ReadableText(at));
+        }
+        info.newest_time = ParseMyBBTime(shown);
+        break;
+    }
+}
+
+// A guest is shown the no-permission page, whose only sign-in form is the header's quick
+// one.
+bool MyBBEngine::AsksForSignIn() {
+    return ContainsAnyPhrase(PageErrorText(), {L"do not have permission"});
+}
+
+std::wstring MyBBEngine::TopicPageMessage() {
+    std::wstring text = BoardMessage(false);
+    return text.empty() ? PageErrorText() : text;
 }
 
 }  // namespace twk

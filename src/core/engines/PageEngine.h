@@ -68,6 +68,32 @@ struct NewTopicSteps {
     ResultCode form_missing = kNotScript;
 };
 
+// What editing a topic's first post and reading its replies need of a script's topic pages.
+struct TopicSteps {
+    // The posts of a topic page, in page order: elements of post_tag whose id is
+    // post_id_prefix followed by the post's number (phpBB "p12", MyBB "post_12").
+    std::string post_tag;
+    std::wstring post_id_prefix;
+    // A post's edit link: one of these, followed by the post's number and no further digit.
+    std::vector<std::wstring> edit_link_patterns;
+    // The pre-send pause, as before a new topic.
+    int pause_before = 10;
+    // Where the page links to its other pages, and the query parameter of those links
+    // that tells the page; page_param_counts_posts when its value is the number of posts
+    // before that page (phpBB "start=40"), otherwise the page's number (MyBB "page=5").
+    std::vector<ElementMatch> pagination_boxes = {};
+    std::wstring page_param = {};
+    bool page_param_counts_posts = true;
+    // The board's words (lower case) for a topic that is not there.
+    std::vector<std::wstring> gone_phrases = {};
+};
+
+// A post on a topic page: its element and its number.
+struct PagePost {
+    HtmlCursor element;
+    int id = 0;
+};
+
 // The engine of a board that draws its pages on the server: it reads each page into a
 // document and works through the board's own links and forms the way a browser user
 // would. The script engines derive from it and name their links, fields and message boxes.
@@ -79,6 +105,10 @@ public:
     std::wstring LastAnswerText() const override;
 
     HtmlDocument page;
+
+    // Seconds since the epoch of an ISO 8601 time ("2026-12-10T17:06:02+00:00", a "Z" or
+    // no zone: UTC); 0 when text is not one.
+    static int64_t ParseIsoTime(const std::wstring& text);
 
 protected:
     explicit PageEngine(const BoardWords& words);
@@ -143,6 +173,51 @@ protected:
     // Every link of the section page, as the topics it may list.
     ResultCode ReadSectionTopics(TopicList& topics) override;
 
+    // The edit every script shares: the topic page, the edit link of its first post (or,
+    // where the page offers none, EditAddress opened to learn the board's reason), the
+    // edit form (FillEditForm), its declared limits, the pre-send pause, the send gate,
+    // one sending, and the proof: the topic, read again, shows the new subject
+    // (ShowsSubject). A lost answer is judged by that reading alone.
+    ResultCode EditFirstPost(const std::wstring& topicUrl, const std::wstring& subject,
+                             const std::wstring& body, const TopicSteps& steps);
+    // Finds the edit form on the current page and fills in subject and body and the
+    // button to press. False when the page has no complete form.
+    virtual bool FillEditForm(HtmlForm& form, const std::wstring& subject,
+                              const std::wstring& body);
+    // The address that edits post postId, for a topic page without the link (the board
+    // then answers why). Empty: none is known.
+    virtual std::wstring EditAddress(int postId);
+    // True when the current topic page shows subject as the topic's title. The default
+    // reads the page title: the subject alone or followed by " - " and the board's name.
+    virtual bool ShowsSubject(const std::wstring& subject);
+
+    // The reply count every script shares: the topic page, its last page when the
+    // pagination links one (LastPageLink; one more fetch, never every page), the posts
+    // counted on it plus those before it, and the newest post (ReadNewestPost). A page
+    // without posts is a sign-in form (kSignInNeeded before SignIn), a gone topic or the
+    // board's own message.
+    ResultCode ReadTopicReplies(const std::wstring& topicUrl, ReplyInfo& info,
+                                const TopicSteps& steps);
+    // The posts of the current page. The default takes the elements TopicSteps names.
+    virtual std::vector<PagePost> FindPosts(const TopicSteps& steps);
+    // The value of the page parameter of a topic page's address (-1 when it has none,
+    // which is the first page).
+    virtual int PageValue(const std::wstring& url, const TopicSteps& steps);
+    // Fills newest_author and newest_time from a post where the board shows them.
+    virtual void ReadNewestPost(const PagePost& post, ReplyInfo& info);
+    // Opens a topic (or edit) page. The board's pages that come with an error status
+    // (SMF's 403, phpBB's 404) are read like any other: kOk then; 404 and 410 are
+    // kTopicGone with the board's words (or the status).
+    ResultCode OpenTopicPage(const std::wstring& url);
+    // True when the current page asks a guest to sign in. The default looks for the
+    // script's sign-in form (FillSignInForm).
+    virtual bool AsksForSignIn();
+    // The board's words on a page that is neither the topic nor the edit form. The
+    // default is BoardMessage().
+    virtual std::wstring TopicPageMessage();
+    // True after a sign-in of this engine succeeded.
+    bool SignedIn() const { return signed_in_; }
+
 private:
     bool Matches(HtmlCursor element, const ElementMatch& match) const;
     // True when the element holds a TEXTAREA or a field a visitor types into or ticks.
@@ -153,7 +228,16 @@ private:
     ResultCode CheckDeclaredLimits(const HtmlForm& form, const std::wstring& subject,
                                    const std::wstring& body);
 
+    // The page link with the highest page value in the pagination boxes, and that value;
+    // false when the page links no page after value.
+    bool LastPageLink(const TopicSteps& steps, int& value, std::wstring& url);
+    // The failure of a page that should have been a topic or an edit form: kTopicGone for
+    // the board's gone words, kSignInNeeded for a sign-in form (when askSignIn and not
+    // signed in), otherwise code; the board's words in failure_text.
+    ResultCode NotTopicPage(const TopicSteps& steps, ResultCode code, bool askSignIn);
+
     const BoardWords& words_;
+    bool signed_in_ = false;
     std::wstring section_title_;
     std::wstring section_url_;
 };

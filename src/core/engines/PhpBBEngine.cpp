@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engines/BoardText.h"
+
 namespace twk {
 
 namespace {
@@ -45,6 +47,28 @@ const SignInSteps kSignIn = {
     true,
     2,
 };
+
+// Topic pages. phpBB 3: each post is a <div id="pN" class="post ...">, the first one on page
+// 1 the topic's first post; its edit link is "./posting.php?mode=edit&p=N"; the pagination
+// (<div class="pagination">, above and below the posts) links the later pages with
+// "start=" counting the posts before each. phpBB 2 marks a post with <a name="N"> in its
+// author cell, links "posting.php?mode=editpost&p=N" and pages with "start=" in the "Goto
+// page" line (<span class="nav">). Both say "does not exist" of a topic that is gone.
+const TopicSteps kTopic = {
+    .post_tag = "div",
+    .post_id_prefix = L"p",
+    .edit_link_patterns = {L"/posting.php?mode=edit&p=", L"/posting.php?mode=editpost&p="},
+    .pause_before = kNewTopic.pause_before,
+    .pagination_boxes = {{"div", "class", L"pagination"}, {"span", "class", L"nav"}},
+    .page_param = L"start",
+    .page_param_counts_posts = true,
+    .gone_phrases = {L"does not exist"},
+};
+
+bool HasClass(const std::wstring& classes, const std::wstring& name) {
+    return (L" " + CollapseWhitespace(classes) + L" ").find(L" " + name + L" ") !=
+           std::wstring::npos;
+}
 
 }  // namespace
 
@@ -114,6 +138,87 @@ bool PhpBBEngine::FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
     }
     PressButton(form.fields, button);
     return true;
+}
+
+ResultCode PhpBBEngine::EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                                  const std::wstring& body) {
+    return EditFirstPost(topicUrl, subject, body, kTopic);
+}
+
+ResultCode PhpBBEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) {
+    return ReadTopicReplies(topicUrl, info, kTopic);
+}
+
+// The edit form is the posting form of a new topic with the post's text filled in; "post"
+// ("Submit") stores the edit.
+bool PhpBBEngine::FillEditForm(HtmlForm& form, const std::wstring& subject,
+                               const std::wstring& body) {
+    return FillNewTopicForm(form, subject, body);
+}
+
+std::wstring PhpBBEngine::EditAddress(int postId) {
+    return (second_generation_ ? L"posting.php?mode=editpost&p=" : L"./posting.php?mode=edit&p=") +
+           std::to_wstring(postId);
+}
+
+std::vector<PagePost> PhpBBEngine::FindPosts(const TopicSteps& steps) {
+    std::vector<PagePost> posts;
+    for (const PagePost& post : PageEngine::FindPosts(steps)) {
+        // The "pN" ids of other elements (a profile's "p" rows) are not posts.
+        if (HasClass(page.ElementAttribute(post.element, "class"), L"post")) {
+            posts.push_back(post);
+        }
+    }
+    second_generation_ = posts.empty();
+    if (!posts.empty()) {
+        return posts;
+    }
+    for (HtmlCursor at = page.FindElement(0, "a"); !at.AtEnd();
+         at = page.FindNextElement("a", at, false)) {
+        const std::wstring name = page.ElementAttribute(at, "name");
+        if (!name.empty() && name.size() <= 9 &&
+            name.find_first_not_of(L"0123456789") == std::wstring::npos) {
+            posts.push_back(PagePost{at, std::stoi(name)});
+        }
+    }
+    return posts;
+}
+
+void PhpBBEngine::ReadNewestPost(const PagePost& post, ReplyInfo& info) {
+    if (second_generation_) {
+        // <span class="name"><a name="N"></a><b>Author</b></span>; the time has no zone.
+        const HtmlCursor name = page.FindNextElement("b", post.element, false);
+        if (!name.AtEnd()) {
+            info.newest_author = CollapseWhitespace(page.ReadableText(name));
+        }
+        return;
+    }
+    // <p class="author"> ... by <a class="username">Author</a> ... <time datetime="...">;
+    // a guest's name is a <span class="username">.
+    const HtmlCursor author = page.FindNextElement("p", post.element, false);
+    for (HtmlCursor at = author; !at.AtEnd(); at = page.FindNextElement("p", at, false)) {
+        if (!HasClass(page.ElementAttribute(at, "class"), L"author")) {
+            continue;
+        }
+        for (const char* tag : {"a", "span"}) {
+            for (HtmlCursor name = page.FindNextElement(tag, at, false); !name.AtEnd();
+                 name = page.FindNextElement(tag, name, false)) {
+                const std::wstring classes = page.ElementAttribute(name, "class");
+                if (HasClass(classes, L"username") || HasClass(classes, L"username-coloured")) {
+                    info.newest_author = CollapseWhitespace(page.ReadableText(name));
+                    break;
+                }
+            }
+            if (!info.newest_author.empty()) {
+                break;
+            }
+        }
+        const HtmlCursor time = page.FindNextElement("time", at, false);
+        if (!time.AtEnd()) {
+            info.newest_time = ParseIsoTime(page.ElementAttribute(time, "datetime"));
+        }
+        break;
+    }
 }
 
 }  // namespace twk

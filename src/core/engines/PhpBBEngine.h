@@ -14,6 +14,9 @@ public:
     ResultCode ReadSections(SectionList& sections) override;
     ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
                          std::wstring& topicUrl) override;
+    ResultCode EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                         const std::wstring& body) override;
+    ResultCode ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) override;
 
 protected:
     bool FillSignInForm(HtmlForm& form, const std::wstring& login,
@@ -21,6 +24,15 @@ protected:
     ResultCode NotSignedIn(bool refreshFollowed) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
+    bool FillEditForm(HtmlForm& form, const std::wstring& subject,
+                      const std::wstring& body) override;
+    std::wstring EditAddress(int postId) override;
+    std::vector<PagePost> FindPosts(const TopicSteps& steps) override;
+    void ReadNewestPost(const PagePost& post, ReplyInfo& info) override;
+
+private:
+    // Set by FindPosts: the topic page came from phpBB 2, whose posts are anchors.
+    bool second_generation_ = false;
 };
 
 }  // namespace twk

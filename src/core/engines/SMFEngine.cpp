@@ -52,6 +52,23 @@ const NewTopicSteps kNewTopic = {
     {L"action=post;board="}, kReplyPattern, 10, 3, kNoMessageForm,
 };
 
+// Topic pages: each message is a <div class="windowbg" id="msgM">, the first one on page 1
+// the topic's first message; its "Modify" link is "action=post;msg=M;topic=T.0" (missing
+// where the member may not edit). The page links (<div class="pagelinks">) give each
+// page as "topic=T.<messages before it>". A topic that is gone, or one a guest may not
+// see, is a 403 error page: "The topic or board you are looking for appears to be either
+// missing or off limits to you."
+const TopicSteps kTopic = {
+    .post_tag = "div",
+    .post_id_prefix = L"msg",
+    .edit_link_patterns = {L"action=post;msg="},
+    .pause_before = kNewTopic.pause_before,
+    .pagination_boxes = {{"div", "class", L"pagelinks"}},
+    .page_param = L"topic",
+    .page_param_counts_posts = true,
+    .gone_phrases = {L"appears to be either missing or off limits"},
+};
+
 bool HasClass(const std::wstring& classes, const std::wstring& name) {
     return (L" " + CollapseWhitespace(classes) + L" ").find(L" " + name + L" ") !=
            std::wstring::npos;
@@ -178,6 +195,63 @@ bool SMFEngine::LoadErrorPage() {
     }
     page.Load(web);
     return true;
+}
+
+ResultCode SMFEngine::EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                                const std::wstring& body) {
+    if (subject.size() > kMaxSubjectLength) {
+        failure_text = FormatText(LoadText(kIdsSubjectTooLong), static_cast<int>(subject.size()),
+                                  static_cast<int>(kMaxSubjectLength));
+        return kNoMessageForm;
+    }
+    return EditFirstPost(topicUrl, subject, body, kTopic);
+}
+
+ResultCode SMFEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) {
+    return ReadTopicReplies(topicUrl, info, kTopic);
+}
+
+// The modify form is the posting form with the message's text ("Save" is named "post").
+bool SMFEngine::FillEditForm(HtmlForm& form, const std::wstring& subject,
+                             const std::wstring& body) {
+    return FillNewTopicForm(form, subject, body);
+}
+
+// "topic=4.30" is the page after 30 messages; "topic=4.0" and "topic=4.msg12" are not
+// page links of a later page.
+int SMFEngine::PageValue(const std::wstring& url, const TopicSteps&) {
+    const size_t at = url.find(L"topic=");
+    if (at == std::wstring::npos) {
+        return -1;
+    }
+    size_t dot = at + 6;
+    while (dot < url.size() && std::iswdigit(url[dot])) {
+        ++dot;
+    }
+    if (dot >= url.size() || url[dot] != L'.' || dot + 1 >= url.size() ||
+        !std::iswdigit(url[dot + 1])) {
+        return -1;
+    }
+    size_t end = dot + 1;
+    while (end < url.size() && end < dot + 10 && std::iswdigit(url[end])) {
+        ++end;
+    }
+    return std::stoi(url.substr(dot + 1, end - dot - 1));
+}
+
+// <div class="poster"><h4><a ...>name</a>. SMF writes times relative to the visitor's day
+// ("Today at 05:08 PM") in the visitor's time zone, so no time is taken.
+void SMFEngine::ReadNewestPost(const PagePost& post, ReplyInfo& info) {
+    for (HtmlCursor at = page.FindNextElement("div", post.element, false); !at.AtEnd();
+         at = page.FindNextElement("div", at, false)) {
+        if (HasClass(page.ElementAttribute(at, "class"), L"poster")) {
+            const HtmlCursor heading = page.FindNextElement("h4", at, false);
+            if (!heading.AtEnd()) {
+                info.newest_author = CollapseWhitespace(page.ReadableText(heading));
+            }
+            return;
+        }
+    }
 }
 
 }  // namespace twk

@@ -15,12 +15,19 @@ public:
     ResultCode ReadSections(SectionList& sections) override;
     ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
                          std::wstring& topicUrl) override;
+    ResultCode EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                         const std::wstring& body) override;
+    ResultCode ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) override;
 
 protected:
     bool FillSignInForm(HtmlForm& form, const std::wstring& login,
                         const std::wstring& password) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
+    bool FillEditForm(HtmlForm& form, const std::wstring& subject,
+                      const std::wstring& body) override;
+    int PageValue(const std::wstring& url, const TopicSteps& steps) override;
+    void ReadNewestPost(const PagePost& post, ReplyInfo& info) override;
 
 private:
     // True when the link under the cursor stands in a board's list of child boards.

@@ -91,6 +91,10 @@ enum StringId : int {
     kIdsPostedTextUnknown = 189,
     kIdsTopicHiddenFromAccount = 179,
     kIdsRunSummary = 170,
+    // Editing and reply reading of the boards driven through their pages.
+    kIdsNoEditLink = 190,
+    kIdsAnsweredOldSubject = 191,
+    kIdsNoPostsShown = 192,
 };
 
 // The string with that id from the string table; empty when there is none.
