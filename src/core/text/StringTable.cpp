@@ -98,6 +98,12 @@ constexpr Entry kStrings[] = {
     {187, L"This forum script cannot edit topics."},
     {188, L"This forum script cannot read replies."},
     {189, L"What this topic was posted with is not recorded; updating puts the message in."},
+    {230, L"The topic's first post is not this account's: the forum offers no edit of it."},
+    {231,
+     L"The forum answered \"%1%\" after the edit was sent, and the topic does not show the "
+     L"new subject: the edit may still have been taken."},
+    {232, L"The forum took the edit, but the topic could not be read again: %1%"},
+    {233, L"The address names no topic of this forum: %1%"},
 };
 
 }  // namespace

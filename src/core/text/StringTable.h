@@ -89,6 +89,11 @@ enum StringId : int {
     kIdsCannotEditTopics = 187,
     kIdsCannotReadReplies = 188,
     kIdsPostedTextUnknown = 189,
+    // Editing topics and reading replies on the boards that answer in JSON.
+    kIdsNotOwnFirstPost = 230,
+    kIdsEditAnswerLost = 231,
+    kIdsEditNotReadBack = 232,
+    kIdsNoTopicInAddress = 233,
 };
 
 // The string with that id from the string table; empty when there is none.
