@@ -1,6 +1,7 @@
 #include "engines/DiscourseEngine.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "engines/BoardText.h"
 #include "text/MarkdownText.h"
@@ -325,7 +326,8 @@ ResultCode DiscourseEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo&
         return result;
     }
     // posts_count counts the first post.
-    info.replies = static_cast<int>(std::max(topic.posts_count - 1, 0LL));
+    info.replies = static_cast<int>(
+        std::clamp<long long>(topic.posts_count - 1, 0, std::numeric_limits<int>::max()));
     const std::wstring address = discourse::TopicAddress(Root(), topic.slug, topic.id);
     info.newest_url = address;
     if (info.replies == 0) {

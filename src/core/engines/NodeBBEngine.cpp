@@ -1,6 +1,7 @@
 #include "engines/NodeBBEngine.h"
 
 #include <algorithm>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "engines/BoardText.h"
@@ -33,6 +34,10 @@ const std::vector<std::wstring> kFloodPhrases = {L"only post once every", L"requ
 // Why the board refuses an edit of the member's own post: "You are only allowed to edit
 // posts for 2 second(s) after posting", "Topic Locked".
 const std::vector<std::wstring> kEditRefusalPhrases = {L"allowed to edit", L"locked"};
+
+// The highest page number taken from a topic's page data: more than any topic has, and
+// still a number a request can carry.
+constexpr long long kMostPages = 10000000;
 
 // The pre-send pause, as a person takes to write the topic.
 constexpr int kPauseBeforeSending = 10;
@@ -406,8 +411,10 @@ ResultCode NodeBBEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& in
     // one is read for the newest reply.
     const long long postcount = JsonNumber(page.value("postcount", nlohmann::json()), -1);
     const nlohmann::json pagination = page.value("pagination", nlohmann::json::object());
-    const long long pages =
-        pagination.is_object() ? JsonNumber(pagination.value("pageCount", nlohmann::json()), 1) : 1;
+    // A page count no board reaches is taken for the last page a request can name.
+    const long long pages = std::min(
+        pagination.is_object() ? JsonNumber(pagination.value("pageCount", nlohmann::json()), 1) : 1,
+        kMostPages);
     std::wstring slug = JsonText(page.value("slug", nlohmann::json()));
     if (slug.empty()) {
         slug = std::to_wstring(tid);
@@ -426,7 +433,8 @@ ResultCode NodeBBEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& in
     // posts[].index runs from 0, the first post, so the last one's is the count of replies.
     const long long index =
         last.is_object() ? JsonNumber(last.value("index", nlohmann::json()), -1) : -1;
-    info.replies = static_cast<int>(postcount > 0 ? postcount - 1 : std::max(index, 0LL));
+    info.replies = static_cast<int>(std::clamp<long long>(postcount > 0 ? postcount - 1 : index, 0,
+                                                          std::numeric_limits<int>::max()));
     if (index >= 1 && info.replies > 0) {
         const nlohmann::json user = last.value("user", nlohmann::json::object());
         if (user.is_object()) {
