@@ -66,6 +66,9 @@ TEST_F(DiscourseEditRepliesTest, UpdateArrivesInTheStoredPostAndPostsNothingNew)
     FakeDiscourse board;
     const int id = board.PlaceTopic(OwnTopic(3));
 
+    int gates = 0;
+    engine.SetSendGate([&gates] { return ++gates > 0; });
+
     ASSERT_EQ(Update(board, id), kOk) << engine.failure_text;
 
     ASSERT_EQ(board.Topics().size(), 1u);
@@ -77,6 +80,7 @@ TEST_F(DiscourseEditRepliesTest, UpdateArrivesInTheStoredPostAndPostsNothingNew)
     EXPECT_EQ(board.CountRequests("PUT /t/"), 1u);
     EXPECT_EQ(board.CountRequests("POST /posts"), 0u);
     EXPECT_EQ(sleeper.sleeps(), kPauseBeforeSending);
+    EXPECT_EQ(gates, 1);
     EXPECT_EQ(engine.failure_text, L"");
 }
 
@@ -151,14 +155,28 @@ TEST_F(DiscourseEditRepliesTest, AnEditTheProxyTurnedAwayIsNotSentAgain) {
     EXPECT_EQ(board.CountEdits(), 0);
 }
 
-TEST_F(DiscourseEditRepliesTest, StopDuringThePauseSendsNothing) {
-    FakeDiscourse board;
-    const int id = board.PlaceTopic(OwnTopic());
-    sleeper.OnSleep(4, [this] { engine.stop_requested = true; });
+TEST_F(DiscourseEditRepliesTest, StopDuringThePauseOrAtTheSendGateSendsNothing) {
+    for (bool at_gate : {false, true}) {
+        FakeDiscourse board;
+        const int id = board.PlaceTopic(OwnTopic());
+        DiscourseEngine fresh;
+        fresh.SetSleeper(sleeper);
+        int gates = 0;
+        fresh.SetSendGate([&gates, at_gate] {
+            ++gates;
+            return !at_gate;
+        });
+        if (!at_gate) {
+            sleeper.OnSleep(sleeper.sleeps() + 4, [&fresh] { fresh.stop_requested = true; });
+        }
+        fresh.SetBaseUrl(board.MainUrl());
+        ASSERT_EQ(fresh.SignIn(FakeDiscourse::kLogin, FakeDiscourse::kPassword, forum_title), kOk);
 
-    EXPECT_EQ(Update(board, id), kStopped);
-    EXPECT_EQ(board.CountRequests("PUT "), 0u);
-    EXPECT_EQ(board.CountEdits(), 0);
+        EXPECT_EQ(fresh.EditTopic(board.TopicUrl(id), kNewSubject, kNewBody), kStopped);
+        EXPECT_EQ(gates, at_gate ? 1 : 0);
+        EXPECT_EQ(board.CountRequests("PUT "), 0u);
+        EXPECT_EQ(board.CountEdits(), 0);
+    }
 }
 
 struct RepliesCase {

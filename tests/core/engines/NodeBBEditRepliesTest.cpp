@@ -68,6 +68,9 @@ TEST_F(NodeBBEditRepliesTest, UpdateArrivesInTheStoredPostAndPostsNothingNew) {
     FakeNodeBB board;
     const int id = board.PlaceTopic(OwnTopic(3));
 
+    int gates = 0;
+    engine.SetSendGate([&gates] { return ++gates > 0; });
+
     ASSERT_EQ(Update(board, id), kOk) << engine.failure_text;
 
     ASSERT_EQ(board.Topics().size(), 1u);
@@ -78,6 +81,7 @@ TEST_F(NodeBBEditRepliesTest, UpdateArrivesInTheStoredPostAndPostsNothingNew) {
     EXPECT_EQ(board.CountRequests("PUT /api/v3/posts/" + std::to_string(board.TidOf(id))), 1u);
     EXPECT_EQ(board.CountRequests("POST /api/v3/topics"), 0u);
     EXPECT_EQ(sleeper.sleeps(), kPauseBeforeSending);
+    EXPECT_EQ(gates, 1);
     EXPECT_EQ(engine.failure_text, L"");
 }
 
@@ -156,14 +160,28 @@ TEST_F(NodeBBEditRepliesTest, AnEditTheProxyTurnedAwayIsNotSentAgain) {
     EXPECT_EQ(board.CountEdits(), 0);
 }
 
-TEST_F(NodeBBEditRepliesTest, StopDuringThePauseSendsNothing) {
-    FakeNodeBB board;
-    const int id = board.PlaceTopic(OwnTopic());
-    sleeper.OnSleep(4, [this] { engine.stop_requested = true; });
+TEST_F(NodeBBEditRepliesTest, StopDuringThePauseOrAtTheSendGateSendsNothing) {
+    for (bool at_gate : {false, true}) {
+        FakeNodeBB board;
+        const int id = board.PlaceTopic(OwnTopic());
+        NodeBBEngine fresh;
+        fresh.SetSleeper(sleeper);
+        int gates = 0;
+        fresh.SetSendGate([&gates, at_gate] {
+            ++gates;
+            return !at_gate;
+        });
+        if (!at_gate) {
+            sleeper.OnSleep(sleeper.sleeps() + 4, [&fresh] { fresh.stop_requested = true; });
+        }
+        fresh.SetBaseUrl(board.MainUrl());
+        ASSERT_EQ(fresh.SignIn(FakeNodeBB::kLogin, FakeNodeBB::kPassword, forum_title), kOk);
 
-    EXPECT_EQ(Update(board, id), kStopped);
-    EXPECT_EQ(board.CountRequests("PUT /api/v3/posts/"), 0u);
-    EXPECT_EQ(board.CountEdits(), 0);
+        EXPECT_EQ(fresh.EditTopic(board.TopicUrl(id), kNewSubject, kNewBody), kStopped);
+        EXPECT_EQ(gates, at_gate ? 1 : 0);
+        EXPECT_EQ(board.CountRequests("PUT /api/v3/posts/"), 0u);
+        EXPECT_EQ(board.CountEdits(), 0);
+    }
 }
 
 struct RepliesCase {
