@@ -94,6 +94,7 @@ FakeDiscourse::FakeDiscourse(Options options)
              .created = kStartTime - 86400000,
              .pinned = true});
     }
+    SetEditTimeLimit(options_.post_edit_time_limit);
     RegisterHandlers();
     Start();
 }
@@ -169,7 +170,11 @@ void FakeDiscourse::RegisterHandlers() {
     Get(R"(/session/current(?:\.json)?)", bind(&FakeDiscourse::Current));
     Delete(R"(/session/[^/]+)", bind(&FakeDiscourse::SignOut));
     Post(R"(/posts(?:\.json)?)", bind(&FakeDiscourse::CreatePost));
+    // /t/<id>/<post_number> before /t/<slug>/<id>: Discourse takes a number first for the id.
+    Get(R"(/t/(\d+)/(\d+)(?:\.json)?)", bind(&FakeDiscourse::ReadTopic));
     Get(R"(/t/(?:[^/]+/)?(\d+)(?:\.json)?)", bind(&FakeDiscourse::ReadTopic));
+    Put(R"(/posts/(\d+)(?:\.json)?)", bind(&FakeDiscourse::EditPost));
+    Put(R"(/t/[^/]+/(\d+)(?:\.json)?)", bind(&FakeDiscourse::EditTitle));
     Get(R"(/latest(?:\.json)?)", bind(&FakeDiscourse::List));
     // A subcategory's path names its parent: /c/<parent>/<slug>/<id>.
     Get(R"(/c/(?:[^/]+/)*(\d+)(?:/l/latest)?(?:\.json)?)", bind(&FakeDiscourse::List));

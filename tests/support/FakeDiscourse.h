@@ -65,7 +65,10 @@ public:
         bool strips_csrf_header = false;
         // The folder the site lives in ("" or e.g. "/forum"): every route is below it.
         std::string prefix = {};
-        // Faults of the road between client and site.
+        // post_edit_time_limit in seconds: an edit of an older post is refused (0: none).
+        int post_edit_time_limit = 0;
+        // Faults of the road between client and site. A lost answer is that of a new topic,
+        // and of the title half of an edit (after the site stored it).
         std::vector<PassingFault> passing_faults = {};
         LostAnswer lost_answer = LostAnswer::kNone;
     };
@@ -100,6 +103,13 @@ public:
     int DiscourseIdOf(int topicId) const;
     // Topics (by FakeTopic id) that wait for a moderator.
     std::set<int> HeldTopics() const;
+    // Puts a topic in the category its section names ("4"), started by its author (empty:
+    // the first account; kSecondLogin; anyone else is "system"), with its replies; its
+    // FakeTopic id. A locked topic is closed; a gone one answers 404.
+    int PlaceTopic(FakeTopic topic);
+    // Posts a topic view carries, as Discourse's chunk_size.
+    static constexpr int kChunkSize = 20;
+
     // Whether the first account was silenced (a fast typer's first topic).
     bool Silenced() const;
 
@@ -136,6 +146,7 @@ private:
         std::string raw;
         long long created = 0;
         bool pinned = false;  // a category's "About" topic
+        int fake_id = 0;      // the FakeTopic's; 0 for the "About" topics
     };
     struct Visit {
         std::string forum_session;
@@ -173,6 +184,13 @@ private:
     void SignOut(const httplib::Request& request, httplib::Response& response);
     void CreatePost(const httplib::Request& request, httplib::Response& response);
     void ReadTopic(const httplib::Request& request, httplib::Response& response);
+    // The two halves of an edit: PUT /posts/<id> (the body) and PUT /t/<slug>/<id> (title).
+    void EditPost(const httplib::Request& request, httplib::Response& response);
+    void EditTitle(const httplib::Request& request, httplib::Response& response);
+    // The refusal of an edit by the signed-in account, answered; false when it may edit.
+    bool RefusedEdit(const Topic& topic, const Visit& visit, bool title,
+                     httplib::Response& response) const;
+    int UserIdOf(const std::wstring& author) const;
     void List(const httplib::Request& request, httplib::Response& response);
 
     const Options options_;

@@ -110,6 +110,10 @@ void FakeJsonForum::Post(const std::string& pattern, Handler handler) {
     server_.Post(prefix_ + pattern, Guarded(std::move(handler)));
 }
 
+void FakeJsonForum::Put(const std::string& pattern, Handler handler) {
+    server_.Put(prefix_ + pattern, Guarded(std::move(handler)));
+}
+
 void FakeJsonForum::Delete(const std::string& pattern, Handler handler) {
     server_.Delete(prefix_ + pattern, Guarded(std::move(handler)));
 }

@@ -60,6 +60,7 @@ protected:
     // Routes a pattern below the site's folder; passing faults come first.
     void Get(const std::string& pattern, Handler handler);
     void Post(const std::string& pattern, Handler handler);
+    void Put(const std::string& pattern, Handler handler);
     void Delete(const std::string& pattern, Handler handler);
 
     // Seconds since the board started: one per second slept. Without a clock every request

@@ -61,6 +61,7 @@ FakeNodeBB::FakeNodeBB(Options options)
                     options.clock),
       options_(std::move(options)) {
     SetAccount(kLogin, kPassword);
+    SetEditTimeLimit(options_.post_edit_duration);
     if (options_.second_account) {
         AddAccount(kSecondLogin, kSecondPassword);
     }
@@ -121,6 +122,24 @@ void FakeNodeBB::PurgeTopic(int topicId) {
     }
 }
 
+int FakeNodeBB::PlaceTopic(FakeTopic topic) {
+    const int uid = UidOf(topic.author);
+    const int id = FakeForum::PlaceTopic(topic);
+    FakeTopic stored;
+    FakeForum::FindTopic(id, stored);
+    std::lock_guard<std::mutex> lock(mutex_);
+    Topic placed{.tid = topics_.back().tid + 1,
+                 .cid = NumberOf(stored.section),
+                 .uid = uid,
+                 .title = WideToUtf8(stored.subject),
+                 .content = WideToUtf8(stored.body),
+                 .timestamp = stored.posted_at * 1000,
+                 .id = id};
+    topics_.push_back(placed);
+    tid_of_[id] = placed.tid;
+    return id;
+}
+
 std::string FakeNodeBB::Slugify(const std::string& utf8) {
     std::wstring slug;
     for (wchar_t c : Utf8ToWide(Trim(utf8))) {
@@ -149,6 +168,7 @@ void FakeNodeBB::RegisterHandlers() {
     Post("/api/v3/topics", bind(&FakeNodeBB::CreateTopic));
     Get(R"(/api/v3/topics/(\d+))", bind(&FakeNodeBB::ReadTopicV3));
     Get(R"(/api/topic/(\d+)(?:/[^/]*)?)", bind(&FakeNodeBB::ReadTopicPage));
+    Put(R"(/api/v3/posts/(\d+))", bind(&FakeNodeBB::EditPost));
 }
 
 FakeNodeBB::Visit FakeNodeBB::Begin(const httplib::Request& request, httplib::Response& response) {
@@ -198,6 +218,27 @@ std::string FakeNodeBB::UsernameOf(int uid) const {
         return WideToUtf8(AccountLogin());
     }
     return uid == kSecondUid ? WideToUtf8(kSecondLogin) : "admin";
+}
+
+bool FakeNodeBB::TokenAccepted(const httplib::Request& request, const Visit& visit,
+                               const std::multimap<std::string, std::string>& fields,
+                               httplib::Response& response) const {
+    std::string token = request.get_header_value("x-csrf-token");
+    if (token.empty()) {
+        token = Field(fields, fields.count("csrf_token") != 0 ? "csrf_token" : "_csrf");
+    }
+    if (token.empty() || token != visit.session.csrf) {
+        SendText(response, 403, "Forbidden");
+        return false;
+    }
+    return true;
+}
+
+int FakeNodeBB::UidOf(const std::wstring& author) const {
+    if (author.empty() || author == AccountLogin()) {
+        return kUid;
+    }
+    return options_.second_account && author == kSecondLogin ? kSecondUid : kAdminUid;
 }
 
 bool FakeNodeBB::MayCreate(int uid, int cid) const {
@@ -369,12 +410,7 @@ void FakeNodeBB::Category(const httplib::Request& request, httplib::Response& re
 void FakeNodeBB::CreateTopic(const httplib::Request& request, httplib::Response& response) {
     Visit visit = Begin(request, response);
     auto fields = BodyFields(request);
-    std::string token = request.get_header_value("x-csrf-token");
-    if (token.empty()) {
-        token = Field(fields, fields.count("csrf_token") != 0 ? "csrf_token" : "_csrf");
-    }
-    if (token.empty() || token != visit.session.csrf) {
-        SendText(response, 403, "Forbidden");
+    if (!TokenAccepted(request, visit, fields, response)) {
         return;
     }
     const int uid = visit.session.uid;
@@ -443,7 +479,12 @@ void FakeNodeBB::CreateTopic(const httplib::Request& request, httplib::Response&
         SendJson(response, 202, body);
         return;
     }
-    Topic topic{.cid = cid, .uid = uid, .title = title, .content = content, .timestamp = timestamp};
+    Topic topic{.cid = cid,
+                .uid = uid,
+                .title = title,
+                .content = content,
+                .timestamp = timestamp,
+                .id = topic_id};
     {
         std::lock_guard<std::mutex> lock(mutex_);
         topic.tid = topics_.back().tid + 1;
@@ -480,7 +521,9 @@ void FakeNodeBB::ReadTopicV3(const httplib::Request& request, httplib::Response&
 void FakeNodeBB::ReadTopicPage(const httplib::Request& request, httplib::Response& response) {
     Visit visit = Begin(request, response);
     std::optional<Topic> topic = FindTopic(NumberOf(request.matches[1]));
-    if (!topic) {
+    FakeTopic stored;
+    const bool known = topic && FakeForum::FindTopic(topic->id, stored);
+    if (!topic || (known && stored.gone)) {
         // NodeBB's quirk: a missing page answers plain text to a client that asks for JSON.
         if (request.get_header_value("Accept").find("application/json") != std::string::npos) {
             SendText(response, 404, "Not found");
@@ -489,14 +532,134 @@ void FakeNodeBB::ReadTopicPage(const httplib::Request& request, httplib::Respons
         SendPageNotFound(response, "/topic/" + request.matches[1].str());
         return;
     }
+    if (visit.page_uid() <= 0 && options_.members_only_categories.count(topic->cid) != 0) {
+        // helpers.notAllowed: a guest gets the bare key, and is sent to sign in.
+        SendJson(response, 401, "not-authorized");
+        return;
+    }
     json body = TopicJson(Fixture("nodebb/topic.json"), *topic);
-    json& post = body["posts"][0];
-    post = TopicJson(post, *topic);
-    post["content"] = Paragraph(topic->content);
-    post["selfPost"] = topic->uid == visit.page_uid();
+    const json post_template = body["posts"][0];
+    // The first post, then the replies: index 0 is the topic's own post.
+    std::vector<json> posts;
+    json first = TopicJson(post_template, *topic);
+    first["content"] = Paragraph(topic->content);
+    first["selfPost"] = topic->uid == visit.page_uid();
+    first["display_edit_tools"] = first["selfPost"];
+    posts.push_back(first);
+    for (const FakeReply& reply : stored.replies) {
+        json post = post_template;
+        const int index = static_cast<int>(posts.size());
+        const std::string author = WideToUtf8(reply.author);
+        post["pid"] = topic->tid * 1000 + index;
+        post["index"] = index;
+        post["uid"] = UidOf(reply.author);
+        post["timestamp"] = reply.time * 1000;
+        post["timestampISO"] = IsoTime(reply.time * 1000);
+        post["content"] = Paragraph(WideToUtf8(reply.body));
+        post["user"]["uid"] = post["uid"];
+        post["user"]["username"] = author;
+        post["user"]["displayname"] = author;
+        post["user"]["userslug"] = Slugify(author);
+        post["selfPost"] = post["uid"] == visit.page_uid();
+        post["display_edit_tools"] = post["selfPost"];
+        posts.push_back(post);
+    }
+    const int post_count = static_cast<int>(posts.size());
+    const int page_count = (post_count + kPostsPerPage - 1) / kPostsPerPage;
+    const int page =
+        std::clamp(NumberOf(request.get_param_value("page")), 1, std::max(page_count, 1));
+    body["posts"] = json::array();
+    for (int i = (page - 1) * kPostsPerPage; i < std::min(page * kPostsPerPage, post_count); ++i) {
+        body["posts"].push_back(posts[static_cast<size_t>(i)]);
+    }
+    body["postcount"] = post_count;
+    body["locked"] = stored.locked ? 1 : 0;
+    body["postEditDuration"] = options_.post_edit_duration;
+    body["pagination"]["currentPage"] = page;
+    body["pagination"]["pageCount"] = page_count;
     body["loggedIn"] = visit.page_uid() > 0;
     body["relative_path"] = prefix();
     body["url"] = prefix() + "/topic/" + EncodePath(body["slug"].get<std::string>());
+    SendJson(response, 200, body);
+}
+
+void FakeNodeBB::EditPost(const httplib::Request& request, httplib::Response& response) {
+    Visit visit = Begin(request, response);
+    auto fields = BodyFields(request);
+    if (!TokenAccepted(request, visit, fields, response)) {
+        return;
+    }
+    auto refuse = [&response](int status, const std::string& code, const std::string& message) {
+        SendJson(response, status, Envelope(code, message));
+    };
+    // The fake's main posts have the topic's number; replies are not edited here.
+    std::optional<Topic> topic = FindTopic(NumberOf(request.matches[1]));
+    if (!topic || visit.session.uid <= 0) {
+        refuse(topic ? 403 : 404, topic ? "forbidden" : "not-found",
+               topic ? "You do not have enough privileges for this action." : "Invalid Post ID");
+        return;
+    }
+    switch (topic->uid != visit.session.uid ? EditRefusal::kNotOwn : CheckEdit(topic->id)) {
+        case EditRefusal::kNone:
+            break;
+        case EditRefusal::kGone:
+            refuse(404, "not-found", "Invalid Post ID");
+            return;
+        case EditRefusal::kNotOwn:
+            refuse(403, "forbidden", "You do not have enough privileges for this action.");
+            return;
+        case EditRefusal::kLocked:
+            refuse(400, "bad-request", "Topic Locked");
+            return;
+        case EditRefusal::kTooLate:
+            refuse(400, "bad-request",
+                   "You are only allowed to edit posts for " +
+                       std::to_string(options_.post_edit_duration) + " second(s) after posting");
+            return;
+    }
+    const std::string title = Trim(Field(fields, "title"));
+    const std::string content = Field(fields, "content");
+    const auto title_length = static_cast<int>(Length(title));
+    if (title.empty() || title_length > options_.maximum_title_length ||
+        static_cast<int>(Length(Trim(content))) < options_.minimum_post_length) {
+        refuse(400, "bad-request", "Please enter a shorter title or a longer post.");
+        return;
+    }
+    const std::string old_title = topic->title;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Topic& kept : topics_) {
+            if (kept.tid == topic->tid) {
+                kept.title = title;
+                kept.content = content;
+            }
+        }
+    }
+    ApplyEdit(topic->id, Utf8ToWide(title), Utf8ToWide(content), fields);
+    if (LoseAnswer(request, response)) {
+        return;
+    }
+    json body = Fixture("nodebb/edit-answer.json");
+    json& edited = body["response"];
+    edited["pid"] = topic->tid;
+    edited["tid"] = topic->tid;
+    edited["uid"] = topic->uid;
+    edited["cid"] = topic->cid;
+    edited["content"] = Paragraph(content);
+    edited["url"] = Base() + prefix() + "/post/" + std::to_string(topic->tid);
+    edited["oldContent"] = topic->content;
+    edited["newContent"] = content;
+    edited["editor"] = visit.session.uid;
+    json& about = edited["topic"];
+    about["tid"] = topic->tid;
+    about["cid"] = topic->cid;
+    about["uid"] = topic->uid;
+    about["mainPid"] = topic->tid;
+    about["title"] = title;
+    about["titleRaw"] = title;
+    about["oldTitle"] = old_title;
+    about["renamed"] = title != old_title;
+    about["slug"] = std::to_string(topic->tid) + "/" + Slugify(title);
     SendJson(response, 200, body);
 }
 

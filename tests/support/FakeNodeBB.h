@@ -44,6 +44,11 @@ public:
         int maximum_title_length = 255;
         int minimum_post_length = 8;
         int maximum_post_length = 32767;
+        // NodeBB's postEditDuration: edits of posts older than this many seconds are
+        // refused (0: never).
+        int post_edit_duration = 0;
+        // Categories whose topics only members may read: a guest gets 401.
+        std::set<int> members_only_categories = {};
         // The folder the site lives in ("" or e.g. "/forum"), NodeBB's relative_path.
         std::string relative_path = {};
         // Faults of the road between client and board.
@@ -83,6 +88,12 @@ public:
     std::set<int> HeldTopics() const;
     // Purges a topic: its reads answer 404 from then on.
     void PurgeTopic(int topicId);
+    // Puts a topic in the category its section names ("2"), started by its author (empty:
+    // the member; "admin" or kSecondLogin), with its replies; its FakeTopic id.
+    int PlaceTopic(FakeTopic topic);
+
+    // Posts per topic page, as NodeBB's default postsPerPage.
+    static constexpr int kPostsPerPage = 20;
 
     // NodeBB's slug of a title: lower case, letters and digits kept in any script,
     // punctuation dropped, runs of spaces and dashes one dash.
@@ -101,6 +112,7 @@ private:
         std::string content;
         long long timestamp = 0;
         bool purged = false;
+        int id = 0;  // the FakeTopic's; 0 for the lab's first topic
     };
     struct Visit {
         std::string sid;
@@ -128,6 +140,13 @@ private:
     void CreateTopic(const httplib::Request& request, httplib::Response& response);
     void ReadTopicV3(const httplib::Request& request, httplib::Response& response);
     void ReadTopicPage(const httplib::Request& request, httplib::Response& response);
+    void EditPost(const httplib::Request& request, httplib::Response& response);
+    // Whether a write carries the session's token (header or body field); answers 403
+    // "Forbidden" when not.
+    bool TokenAccepted(const httplib::Request& request, const Visit& visit,
+                       const std::multimap<std::string, std::string>& fields,
+                       httplib::Response& response) const;
+    int UidOf(const std::wstring& author) const;
 
     const Options options_;
     nlohmann::ordered_json categories_;  // the response.categories of /api/v3/categories

@@ -362,12 +362,79 @@ void ReadSettings(std::string_view body, Settings& settings) {
     }
 }
 
+PostAnswer ReadEditAnswer(int status, std::string_view body, const std::wstring& retryAfter) {
+    PostAnswer answer = ReadPostAnswer(status, body, retryAfter);
+    // {"post": {...}} for the body, {"basic_topic": {...}} for the title.
+    if (answer.kind == PostAnswer::kLost && status == 200) {
+        const json parsed = Parse(body);
+        if (parsed.is_object() && WordsOf(parsed).empty() &&
+            (Member(parsed, "post") != nullptr || Member(parsed, "basic_topic") != nullptr)) {
+            answer.kind = PostAnswer::kCreated;
+        }
+    }
+    return answer;
+}
+
 bool ReadTopic(std::string_view body, Topic& topic) {
     const json parsed = Parse(body);
+    topic = Topic{};
     topic.id = NumberOf(parsed, "id");
     topic.title = TextOf(parsed, "title");
     topic.slug = TextOf(parsed, "slug");
+    topic.posts_count = NumberOf(parsed, "posts_count");
+    topic.highest_post_number = NumberOf(parsed, "highest_post_number");
+    const json* stream = Member(parsed, "post_stream");
+    const json* posts = stream == nullptr ? nullptr : Member(*stream, "posts");
+    if (posts != nullptr && posts->is_array()) {
+        for (const json& item : *posts) {
+            TopicPost post;
+            post.id = NumberOf(item, "id");
+            post.post_number = NumberOf(item, "post_number");
+            post.username = TextOf(item, "username");
+            post.created_at = TimeOf(StringOf(item, "created_at"));
+            const json* yours = Member(item, "yours");
+            post.yours = yours != nullptr && yours->is_boolean() && yours->get<bool>();
+            if (post.id > 0 && post.post_number > 0) {
+                topic.posts.push_back(std::move(post));
+            }
+        }
+    }
     return topic.id > 0 && !topic.title.empty();
+}
+
+const TopicPost* NewestPost(const Topic& topic) {
+    const TopicPost* newest = nullptr;
+    for (const TopicPost& post : topic.posts) {
+        if (newest == nullptr || post.post_number > newest->post_number) {
+            newest = &post;
+        }
+    }
+    return newest;
+}
+
+long long TopicIdOf(const std::wstring& url) {
+    std::wstring path = url.substr(0, url.find_first_of(L"?#"));
+    const size_t at = path.find(L"/t/");
+    if (at == std::wstring::npos) {
+        return -1;
+    }
+    // /t/<id> and /t/<id>/<post_number> start with the number; /t/<slug>/<id> has it second.
+    std::vector<std::wstring> parts;
+    for (size_t begin = at + 3; begin <= path.size() && parts.size() < 2;) {
+        const size_t end = std::min(path.find(L'/', begin), path.size());
+        parts.push_back(path.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    auto number = [](const std::wstring& part) {
+        return !part.empty() && part.size() <= 15 &&
+                       part.find_first_not_of(L"0123456789") == std::wstring::npos
+                   ? std::stoll(part)
+                   : -1LL;
+    };
+    if (!parts.empty() && number(parts[0]) > 0) {
+        return number(parts[0]);
+    }
+    return parts.size() > 1 ? number(parts[1]) : -1;
 }
 
 TopicList ReadTopicList(std::string_view body, const std::wstring& root) {

@@ -95,13 +95,34 @@ struct Settings {
 // Takes what body publishes into settings and leaves the rest as it was.
 void ReadSettings(std::string_view body, Settings& settings);
 
-// GET /t/<id>.json.
+// PUT /posts/<id>.json and PUT /t/<slug>/<id>.json, the two halves of an edit: read as a
+// new post's answer, kCreated meaning the site took it (a 200 with the post or the topic).
+PostAnswer ReadEditAnswer(int status, std::string_view body, const std::wstring& retryAfter);
+
+// A post of a topic view (post_stream.posts).
+struct TopicPost {
+    long long id = -1;
+    long long post_number = -1;
+    std::wstring username;
+    int64_t created_at = 0;  // seconds since 1970; 0 when not given
+    bool yours = false;      // the signed-in account's own post
+};
+
+// GET /t/<id>.json and /t/<id>/<post_number>.json: the topic and the posts the answer
+// carries (the first twenty, or those around the post number).
 struct Topic {
     long long id = -1;
     std::wstring title;
     std::wstring slug;
+    long long posts_count = -1;  // the first post included
+    long long highest_post_number = -1;
+    std::vector<TopicPost> posts;
 };
 bool ReadTopic(std::string_view body, Topic& topic);
+// The post of topic with the highest number; null when it carries none.
+const TopicPost* NewestPost(const Topic& topic);
+// The topic id an address names: /t/<slug>/<id>[/<post_number>] or /t/<id>; -1 when none.
+long long TopicIdOf(const std::wstring& url);
 
 // GET /c/.../l/latest.json: topic_list.topics, addressed below root.
 TopicList ReadTopicList(std::string_view body, const std::wstring& root);

@@ -21,6 +21,9 @@ public:
     ResultCode OpenSection(const std::wstring& url) override;
     ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
                          std::wstring& topicUrl) override;
+    ResultCode EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                         const std::wstring& body) override;
+    ResultCode ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) override;
 
 protected:
     ResultCode ReadSectionTopics(TopicList& topics) override;
@@ -32,6 +35,13 @@ private:
     ResultCode CheckLimits(const std::wstring& subject, const std::wstring& raw);
     ResultCode ConfirmTopic(const std::wstring& subject, const discourse::PostAnswer& answer,
                             std::wstring& topicUrl);
+    // Reads a topic view (/t/<id>.json, /t/<id>/<post_number>.json): kTopicGone, and
+    // kSignInNeeded for a guest the site refuses.
+    ResultCode ReadTopicView(const std::wstring& path, discourse::Topic& topic);
+    // Sends one half of an edit (the body or the title); kOk when the site took it. lost:
+    // no answer of the site's came, and the topic read again decides.
+    ResultCode SendEditPart(const std::wstring& path, const std::string& form, bool& lost);
+    ResultCode EditRefused(const discourse::PostAnswer& answer);
     // A request that got no answer: stopped, or a connection error.
     ResultCode NoAnswer() const;
     // An answer that says none of what Discourse says there.
@@ -45,6 +55,7 @@ private:
     // read after a lost answer are matched to it.
     std::wstring subject_;
     TopicList known_topics_;
+    bool signed_in_ = false;
 };
 
 }  // namespace twk

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engines/BoardText.h"
+#include "text/StringTable.h"
 #include "text/Unicode.h"
 #include "web/Charsets.h"
 
@@ -152,6 +153,27 @@ ResultCode JsonEngine::LostAnswer(const std::wstring& subject,
         failure_text = web.status_line;
     }
     return FindTopicAfterLostAnswer(subject, known, topicUrl);
+}
+
+ResultCode JsonEngine::SettleEdit(const std::function<ResultCode(bool&)>& readBack,
+                                  bool answerLost) {
+    const std::wstring answered = web.status_code != 0 ? web.status_line : web.error_text;
+    bool shown = false;
+    const ResultCode read = readBack(shown);
+    if (read == kOk && shown) {
+        failure_text.clear();
+        return kOk;
+    }
+    if (answerLost) {
+        failure_text = FormatText(LoadText(kIdsEditAnswerLost), answered);
+    } else if (read == kOk) {
+        failure_text = LoadText(kIdsOldSubjectStillShown);
+    } else {
+        // The edit was taken; what the topic shows now could not be seen.
+        failure_text = FormatText(LoadText(kIdsEditNotReadBack),
+                                  failure_text.empty() ? web.status_line : failure_text);
+    }
+    return kCheckResult;
 }
 
 std::wstring JsonText(const nlohmann::json& value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
@@ -55,6 +56,12 @@ protected:
     // server's error page): the section's topics decide, never a second sending.
     ResultCode LostAnswer(const std::wstring& subject, const std::vector<std::wstring>& known,
                           std::wstring& topicUrl);
+
+    // After an edit went out: the topic read again decides, never a second sending.
+    // readBack reads the topic and sets shown when it carries the new subject. answerLost:
+    // no answer of the board's came (a dropped connection, a gateway's page). kOk when the
+    // new subject shows; kCheckResult with the reason otherwise.
+    ResultCode SettleEdit(const std::function<ResultCode(bool& shown)>& readBack, bool answerLost);
 
     std::string csrf_token;
     // Extra header lines a script sends with every request.

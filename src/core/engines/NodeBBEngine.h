@@ -19,6 +19,9 @@ public:
     ResultCode OpenSection(const std::wstring& url) override;
     ResultCode PostTopic(const std::wstring& subject, const std::wstring& body,
                          std::wstring& topicUrl) override;
+    ResultCode EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                         const std::wstring& body) override;
+    ResultCode ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) override;
 
     // What the board publishes in /api/config and enforces, in characters; -1 where it
     // says nothing.
@@ -39,15 +42,21 @@ private:
     ResultCode Refusal(ResultCode code);
     std::wstring AnswerMessage() const;
     std::wstring TopicAddress(const std::wstring& slug) const;
+    // The page data of a topic (/api/topic/<tid>, ?page=N after the first): kTopicGone,
+    // kSignInNeeded for a guest the board sends to its sign-in, kOk with posts[] in data.
+    ResultCode ReadTopicPage(long long tid, int page, nlohmann::json& data);
 
     Limits limits_;
     std::wstring board_title_;
     long long category_ = -1;
     std::wstring category_title_;
     bool may_create_ = false;
+    bool signed_in_ = false;
 };
 
 // The category id an address names: /category/<cid>/... ; -1 when none.
 long long NodeBBCategoryOf(const std::wstring& url);
+// The topic id an address names: /topic/<tid>/... ; -1 when none.
+long long NodeBBTopicOf(const std::wstring& url);
 
 }  // namespace twk

@@ -103,6 +103,12 @@ constexpr Entry kStrings[] = {
     {190, L"The topic's first post offers no edit link to this account."},
     {191, L"The forum answered \"%1%\", but the topic still shows the old subject."},
     {192, L"The page shows no posts of a topic."},
+    {230, L"The topic's first post is not this account's: the forum offers no edit of it."},
+    {231,
+     L"The forum answered \"%1%\" after the edit was sent, and the topic does not show the "
+     L"new subject: the edit may still have been taken."},
+    {232, L"The forum took the edit, but the topic could not be read again: %1%"},
+    {233, L"The address names no topic of this forum: %1%"},
 };
 
 }  // namespace

@@ -95,6 +95,11 @@ enum StringId : int {
     kIdsNoEditLink = 190,
     kIdsAnsweredOldSubject = 191,
     kIdsNoPostsShown = 192,
+    // Editing topics and reading replies on the boards that answer in JSON.
+    kIdsNotOwnFirstPost = 230,
+    kIdsEditAnswerLost = 231,
+    kIdsEditNotReadBack = 232,
+    kIdsNoTopicInAddress = 233,
 };
 
 // The string with that id from the string table; empty when there is none.

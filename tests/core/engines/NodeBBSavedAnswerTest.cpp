@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,104 @@ TEST_F(NodeBBSavedAnswerTest, ARefusedTokenIsRenewedOnceAndNothingIsTaken) {
     SavedNodeBB board("topic-create-nocsrf.txt", 403);
     EXPECT_EQ(Submit(board), kUnknownError);
     EXPECT_THAT(engine.failure_text, HasSubstr(L"Forbidden"));
+}
+
+// The saved answers of an edit and of a topic's pages: topic 2 is the member's own one-post
+// topic (edited by PUT /api/v3/posts/2 with the answer named), 4 has 45 replies over three
+// pages, 5 is gone.
+class SavedNodeBBTopics {
+public:
+    SavedNodeBBTopics(std::string editAnswer, int editStatus) {
+        auto& server = server_.server();
+        server.Post("/api/v3/utilities/login", [](const httplib::Request&, httplib::Response& r) {
+            Send(r, 200, "login-answer.json");
+        });
+        server.Get("/api/config", [](const httplib::Request&, httplib::Response& r) {
+            Send(r, 200, "config.json");
+        });
+        server.Get("/api/topic/2", [this](const httplib::Request&, httplib::Response& r) {
+            Send(r, 200, edited_ ? "edit-after.json" : "edit-link-topic.json");
+        });
+        server.Put("/api/v3/posts/2", [=, this](const httplib::Request&, httplib::Response& r) {
+            edited_ = editStatus == 200;
+            Send(r, editStatus, editAnswer);
+        });
+        server.Get("/api/topic/4", [](const httplib::Request& request, httplib::Response& r) {
+            Send(r, 200,
+                 request.get_param_value("page") == "3" ? "topic-many-last.json"
+                                                        : "topic-many.json");
+        });
+        server.Get("/api/topic/5", [](const httplib::Request&, httplib::Response& r) {
+            Send(r, 404, "topic-gone.json");
+        });
+        server_.Start();
+    }
+
+    std::wstring Url(const std::string& path) const { return server_.WideUrl(path); }
+
+private:
+    static void Send(httplib::Response& response, int status, const std::string& name) {
+        response.status = status;
+        response.set_content(test::ReadFixture("nodebb/saved/" + name),
+                             "application/json; charset=utf-8");
+    }
+
+    std::atomic<bool> edited_{false};
+    test::LocalServer server_;
+};
+
+struct SavedEdit {
+    std::string name;
+    std::string answer;
+    int status;
+    ResultCode expected;
+    std::wstring text;
+};
+
+void PrintTo(const SavedEdit& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class NodeBBSavedEditTest : public NodeBBSavedAnswerTest,
+                            public ::testing::WithParamInterface<SavedEdit> {};
+
+TEST_P(NodeBBSavedEditTest, ReadsTheBoardsAnswerAndTheTopicAfterIt) {
+    const SavedEdit& row = GetParam();
+    SavedNodeBBTopics board(row.answer, row.status);
+    engine.SetBaseUrl(board.Url("/"));
+    ASSERT_EQ(engine.SignIn(L"tester", L"testerpass123", forum_title), kOk);
+
+    EXPECT_EQ(engine.EditTopic(board.Url("/topic/2/sample-topic-to-edit"),
+                               L"Sample topic – edited title", L"Edited body, long enough."),
+              row.expected);
+    EXPECT_THAT(engine.failure_text, HasSubstr(row.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, NodeBBSavedEditTest,
+    ::testing::Values(SavedEdit{"Taken", "edit-answer.json", 200, kOk, L""},
+                      SavedEdit{"AnotherMembersPost", "edit-not-own.json", 403, kEditRefused,
+                                L"You do not have enough privileges for this action."},
+                      SavedEdit{"TimeLimitPassed", "edit-too-late.json", 400, kEditRefused,
+                                L"You are only allowed to edit posts for 2 second(s) after "
+                                L"posting"}),
+    [](const auto& row) { return row.param.name; });
+
+TEST_F(NodeBBSavedAnswerTest, RepliesOfTheSavedTopicPages) {
+    SavedNodeBBTopics board("edit-answer.json", 200);
+    engine.SetBaseUrl(board.Url("/"));
+    ReplyInfo info;
+
+    ASSERT_EQ(engine.ReadReplies(board.Url("/topic/4/sample-topic-with-45-replies"), info), kOk)
+        << engine.failure_text;
+    EXPECT_EQ(info.replies, 45);
+    EXPECT_EQ(info.pages_read, 2);
+    EXPECT_EQ(info.newest_author, L"admin");
+    EXPECT_EQ(info.newest_time, 1796922783);
+    EXPECT_EQ(info.newest_url, board.Url("/topic/4/sample-topic-with-45-replies?page=3"));
+
+    EXPECT_EQ(engine.ReadReplies(board.Url("/topic/5"), info), kTopicGone);
+    EXPECT_THAT(engine.failure_text, HasSubstr(L"404"));
 }
 
 }  // namespace
