@@ -98,6 +98,11 @@ constexpr Entry kStrings[] = {
     {187, L"This forum script cannot edit topics."},
     {188, L"This forum script cannot read replies."},
     {189, L"What this topic was posted with is not recorded; updating puts the message in."},
+    {210, L"The forum's edit form for this topic has no subject field."},
+    {211, L"The topic's first post offers no Edit link to this account: it was posted by %1%."},
+    {212,
+     L"The topic's first post offers no Edit link to this account: the forum's time limit "
+     L"for edits may have passed."},
 };
 
 }  // namespace

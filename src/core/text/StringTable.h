@@ -89,6 +89,10 @@ enum StringId : int {
     kIdsCannotEditTopics = 187,
     kIdsCannotReadReplies = 188,
     kIdsPostedTextUnknown = 189,
+    // Editing a topic on IPBoard and vBulletin.
+    kIdsEditFormNoSubject = 210,
+    kIdsEditNotOwnPost = 211,
+    kIdsEditLinkMissing = 212,
 };
 
 // The string with that id from the string table; empty when there is none.
