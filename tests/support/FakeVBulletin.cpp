@@ -1,5 +1,8 @@
 #include "support/FakeVBulletin.h"
 
+#include <algorithm>
+#include <ctime>
+#include <cwchar>
 #include <stdexcept>
 
 #include "support/TempDir.h"
@@ -90,6 +93,8 @@ FakeVBulletin::FakeVBulletin(int generation, uint32_t codePage)
     server_.Post("/newthread.php", bind(&FakeVBulletin::ServePostThread));
     server_.Get("/showthread.php", bind(&FakeVBulletin::ServeThread));
     server_.Post("/login.php", bind(&FakeVBulletin::ServeSignIn));
+    server_.Get("/editpost.php", bind(&FakeVBulletin::ServeEditPost));
+    server_.Post("/editpost.php", bind(&FakeVBulletin::ServeUpdatePost));
     server_.Get("/login.php", bind(&FakeVBulletin::ServeLoginPage));
     server_.Get("/broken.php", [](const httplib::Request&, httplib::Response& response) {
         response.status = 500;
@@ -375,30 +380,217 @@ void FakeVBulletin::ServePostThread(const httplib::Request& request, httplib::Re
     response.set_redirect(Base() + "/" + thread, 302);
 }
 
+int FakeVBulletin::TopicOfPost(int postId) {
+    if (postId >= 1000000) {
+        return (postId - 1000000) / 1000;
+    }
+    return postId > 1000 ? postId - 1000 : 0;
+}
+
+namespace {
+
+// "23.03.2005, 19:46", as the Russian boards write a post's date.
+std::wstring PostDate(int64_t time) {
+    std::time_t at = static_cast<std::time_t>(time);
+    std::tm parts{};
+    gmtime_r(&at, &parts);
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02d.%02d.%04d, %02d:%02d", parts.tm_mday, parts.tm_mon + 1,
+                  parts.tm_year + 1900, parts.tm_hour, parts.tm_min);
+    return text;
+}
+
+int NumberParam(const httplib::Request& request, const std::string& name) {
+    std::string value = request.get_param_value(name.c_str());
+    if (value.empty() || value.size() > 9 ||
+        value.find_first_not_of("0123456789") != std::string::npos) {
+        return 0;
+    }
+    return std::stoi(value);
+}
+
+}  // namespace
+
+std::wstring FakeVBulletin::PostBit(const FakeTopic& topic, size_t index, bool editable,
+                                    const FakeVBulletinSetup& setup) const {
+    const bool first = index == 0;
+    const FakeReply reply =
+        first ? FakeReply{topic.author, topic.posted_at, topic.body} : topic.replies[index - 1];
+    const std::wstring author = reply.author.empty() ? std::wstring(kLogin) : reply.author;
+    const std::wstring post = std::to_wstring(
+        first ? 1000 + topic.id : 1000000 + 1000 * topic.id + static_cast<int>(index));
+    const std::wstring edit = editable ? Fill(Template("edit_button"), {{"postid", post}}) : L"";
+    const std::wstring quote = setup.reply_link && !topic.locked
+                                   ? Fill(Template("quote_button"), {{"postid", post}})
+                                   : L"";
+    return Fill(Template("postbit"),
+                {{"edit", edit},
+                 {"quote", quote},
+                 {"postid", post},
+                 {"number", std::to_wstring(index + 1)},
+                 {"date", PostDate(reply.time)},
+                 {"userid", author == kLogin ? L"7" : std::to_wstring(100 + index)},
+                 {"user", EscapeHtml(author)},
+                 {"message", EscapeHtml(reply.body)}});
+}
+
 void FakeVBulletin::ServeThread(const httplib::Request& request, httplib::Response& response) {
     FakeVBulletinSetup setup = Setup();
     Visit visit = Begin(request, response);
-    std::string value = request.get_param_value("t");
-    for (const FakeTopic& topic : Topics()) {
-        if (std::to_string(topic.id) != value) {
-            continue;
-        }
-        std::wstring post = std::to_wstring(1000 + topic.id);
-        std::wstring reply =
-            Fill(Template(setup.reply_link ? "reply_button" : "closed_button"), {{"postid", post}});
-        std::wstring quote =
-            setup.reply_link ? Fill(Template("quote_button"), {{"postid", post}}) : L"";
-        std::wstring body = Fill(Template("showthread"), {{"reply", reply},
-                                                          {"quote", quote},
-                                                          {"postid", post},
-                                                          {"user", kLogin},
-                                                          {"subject", EscapeHtml(topic.subject)},
-                                                          {"message", EscapeHtml(topic.body)}});
-        SendPage(response,
-                 Page(visit, setup, EscapeHtml(topic.subject) + L" - " + BoardTitle(), body));
+    int id = NumberParam(request, "t");
+    if (id == 0) {
+        id = TopicOfPost(NumberParam(request, "p"));
+    }
+    FakeTopic topic;
+    if (!FindTopic(id, topic) || topic.gone) {
+        SendPage(response, MessagePage(visit, setup, L"Неверно указана тема."));
         return;
     }
-    SendPage(response, MessagePage(visit, setup, L"Неверно указана тема."));
+    if (!visit.signed_in && setup.members_only_forum != 0 &&
+        topic.section == std::to_string(setup.members_only_forum)) {
+        SendPage(response, MessagePage(visit, setup,
+                                       L"Вы не зарегистрированы или у вас нет прав доступа "
+                                       L"к этой странице."));
+        return;
+    }
+    const int total = 1 + static_cast<int>(topic.replies.size());
+    const int pages = (total + kPostsPerPage - 1) / kPostsPerPage;
+    const int page = std::min(std::max(1, NumberParam(request, "page")), pages);
+    const std::wstring thread = std::to_wstring(topic.id);
+
+    // vBulletin's page navigation: pages within three of the current one, and a "Last"
+    // link when the last page is further.
+    std::wstring pagenav;
+    if (pages > 1) {
+        auto link = [&](const char* name, int number) {
+            const int from = (number - 1) * kPostsPerPage + 1;
+            const int to = std::min(total, number * kPostsPerPage);
+            return Fill(Template(name), {{"threadid", thread},
+                                         {"page", std::to_wstring(number)},
+                                         {"from", std::to_wstring(from)},
+                                         {"to", std::to_wstring(to)},
+                                         {"total", std::to_wstring(total)}});
+        };
+        std::wstring links;
+        for (int number = std::max(1, page - 3); number <= std::min(pages, page + 3); ++number) {
+            links += link(number == page ? "pagelink_current" : "pagelink", number);
+        }
+        if (pages > page + 3) {
+            links += link("pagelink_last", pages);
+        }
+        pagenav = Fill(
+            Template("pagenav"),
+            {{"page", std::to_wstring(page)}, {"pages", std::to_wstring(pages)}, {"links", links}});
+    }
+    const bool editable = visit.signed_in && CheckEdit(topic.id) == EditRefusal::kNone;
+    std::wstring posts;
+    for (int index = (page - 1) * kPostsPerPage; index < std::min(total, page * kPostsPerPage);
+         ++index) {
+        posts += PostBit(topic, static_cast<size_t>(index), index == 0 && editable, setup);
+    }
+    std::wstring firstPost = std::to_wstring(1000 + topic.id);
+    std::wstring reply =
+        Fill(Template(setup.reply_link && !topic.locked ? "reply_button" : "closed_button"),
+             {{"postid", firstPost}});
+    std::wstring body =
+        Fill(Template("showthread"), {{"reply", reply}, {"pagenav", pagenav}, {"posts", posts}});
+    SendPage(response, Page(visit, setup, EscapeHtml(topic.subject) + L" - " + BoardTitle(), body));
+}
+
+std::wstring FakeVBulletin::EditRefusalText(int topicId) const {
+    switch (CheckEdit(topicId)) {
+        case EditRefusal::kNone:
+            return {};
+        case EditRefusal::kGone:
+            return L"Неверно указано сообщение. Если вы следовали по правильной ссылке, "
+                   L"сообщите администратору.";
+        case EditRefusal::kNotOwn:
+            return L"Вы не зарегистрированы или у вас нет прав доступа к этой странице.";
+        case EditRefusal::kLocked:
+            return L"Извините! Эта тема закрыта!";
+        case EditRefusal::kTooLate:
+            return L"Вы можете редактировать свои сообщения только в течение 30 минут после "
+                   L"их публикации.";
+    }
+    return {};
+}
+
+void FakeVBulletin::ServeEditPost(const httplib::Request& request, httplib::Response& response) {
+    FakeVBulletinSetup setup = Setup();
+    Visit visit = Begin(request, response);
+    const int post = NumberParam(request, "p");
+    const int id = TopicOfPost(post);
+    FakeTopic topic;
+    std::wstring refusal = EditRefusalText(id);
+    if (!visit.signed_in) {
+        refusal = L"Вы не зарегистрированы или у вас нет прав доступа к этой странице.";
+    } else if (refusal.empty() && (request.get_param_value("do") != "editpost" ||
+                                   post != 1000 + id || !FindTopic(id, topic))) {
+        refusal = L"Неверно указано сообщение.";
+    }
+    if (!refusal.empty()) {
+        SendPage(response, MessagePage(visit, setup, refusal));
+        return;
+    }
+    std::wstring form = Fill(Template("editpost"), {{"postid", std::to_wstring(post)},
+                                                    {"securitytoken", Widen(visit.security_token)},
+                                                    {"title", EscapeHtml(topic.subject)},
+                                                    {"message", EscapeHtml(topic.body)}});
+    SendPage(response, Page(visit, setup, L"Редактирование сообщения - " + BoardTitle(), form));
+}
+
+void FakeVBulletin::ServeUpdatePost(const httplib::Request& request, httplib::Response& response) {
+    FakeVBulletinSetup setup = Setup();
+    Visit visit = Begin(request, response);
+    httplib::Params fields = BodyFields(request);
+    const int post = NumberParam(request, "p");
+    const int id = TopicOfPost(post);
+    auto refuse = [&](const std::wstring& message) {
+        SendPage(response, MessagePage(visit, setup, message));
+    };
+    if (!visit.signed_in) {
+        refuse(L"Вы не зарегистрированы или у вас нет прав доступа к этой странице.");
+        return;
+    }
+    if (Field(fields, "securitytoken") != visit.security_token) {
+        refuse(L"Your submission could not be processed because a security token was missing.");
+        return;
+    }
+    if (Field(fields, "do") != "updatepost" || Field(fields, "p") != std::to_string(post) ||
+        post != 1000 + id || fields.count("sbutton") != 1 || fields.count("preview") != 0 ||
+        fields.count("deletepost") != 0) {
+        refuse(L"Неверно указано сообщение.");
+        return;
+    }
+    const std::wstring refusal = EditRefusalText(id);
+    if (!refusal.empty()) {
+        refuse(refusal);
+        return;
+    }
+    FakeTopic topic;
+    FindTopic(id, topic);
+    std::wstring body = Decode(Field(fields, "message"));
+    if (Field(fields, "wysiwyg") == "1") {
+        std::erase_if(body, [](wchar_t c) { return c == L'\r' || c == L'\n'; });
+    }
+    const std::wstring title =
+        setup.keep_thread_title ? topic.subject : Decode(Field(fields, "title"));
+    ApplyEdit(id, title, body, {fields.begin(), fields.end()});
+    if (setup.edit_answer_lost) {
+        response.status = 502;
+        response.set_content("<html><body><h1>502 Bad Gateway</h1></body></html>", "text/html");
+        return;
+    }
+    const std::string target =
+        "showthread.php?p=" + std::to_string(post) + "#post" + std::to_string(post);
+    if (setup.post_answer_refresh) {
+        SendPage(response,
+                 RedirectPage(
+                     Widen(target),
+                     L"Спасибо за редактирование сообщения! Сейчас вы будете перемещены к нему."));
+        return;
+    }
+    response.set_redirect(Base() + "/" + target, 302);
 }
 
 void FakeVBulletin::ServeSignIn(const httplib::Request& request, httplib::Response& response) {

@@ -50,6 +50,13 @@ struct FakeVBulletinSetup {
     int flood_refusals = 0;
     // New threads wait for a moderator: stored, answered with the moderation notice.
     bool moderated = false;
+    // Threads of this forum are shown to members only (0: none).
+    int members_only_forum = 0;
+    // An edit is stored, then its answer is lost (a gateway's 502 page).
+    bool edit_answer_lost = false;
+    // An edit changes the post but not the thread's title (the board's time limit for
+    // editing titles passed).
+    bool keep_thread_title = false;
 };
 
 // A vBulletin board on 127.0.0.1. Generation 3 serves vBulletin 3.8 pages (forum list in
@@ -62,6 +69,8 @@ class FakeVBulletin : public FakeForum {
 public:
     static constexpr const wchar_t* kLogin = L"Постер";
     static constexpr const wchar_t* kPassword = L"пароль & secret";
+    // Posts on one page of a thread, as vBulletin shows by default.
+    static constexpr int kPostsPerPage = 15;
 
     explicit FakeVBulletin(int generation = 3, uint32_t codePage = kCodePageWindows1251);
 
@@ -110,6 +119,15 @@ private:
     void ServePostThread(const httplib::Request& request, httplib::Response& response);
     void ServeThread(const httplib::Request& request, httplib::Response& response);
     void ServeSignIn(const httplib::Request& request, httplib::Response& response);
+    void ServeEditPost(const httplib::Request& request, httplib::Response& response);
+    void ServeUpdatePost(const httplib::Request& request, httplib::Response& response);
+    // The topic a post id belongs to (0: none): first posts are 1000 + topic id, replies
+    // 1000000 + 1000 * topic id + reply number.
+    static int TopicOfPost(int postId);
+    // The board's refusal of an edit of that topic's first post, or empty.
+    std::wstring EditRefusalText(int topicId) const;
+    std::wstring PostBit(const FakeTopic& topic, size_t index, bool editable,
+                         const FakeVBulletinSetup& setup) const;
     void ServeLoginPage(const httplib::Request& request, httplib::Response& response);
 
     int generation_;

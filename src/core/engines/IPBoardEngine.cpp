@@ -61,16 +61,26 @@ const SignInSteps kSignIn = {
     true,
 };
 
+// Board 2: "Sorry, the link that brought you to this page seems to be out of date or
+// broken."; IP.Board 3 says the topic does not exist or could not be found.
+const TopicSteps kTopic = {
+    {L"out of date or broken", L"does not exist", L"could not be found"},
+    kSignOutLinks,
+    kWords.moderation_phrases,
+    10,
+};
+
 const NewTopicSteps kNewTopic = {
-    kNewTopicLinks, kReplyLink, 10, 0, kNotScript,
+    kNewTopicLinks, kReplyLink, kTopic.pause_before, 0, kNotScript,
 };
 
 }  // namespace
 
-IPBoardEngine::IPBoardEngine() : PageEngine(kWords) {}
+IPBoardEngine::IPBoardEngine() : TopicPageEngine(kWords, kTopic) {}
 
 ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                  std::wstring& forumTitle) {
+    login_ = login;
     return SignInWithForm(kSignIn, login, password, forumTitle);
 }
 

@@ -41,8 +41,18 @@ const SignInSteps kSignIn = {
     {kSignOutPattern}, {}, {}, false, false, 0, true,
 };
 
+// "Invalid Thread specified. If you followed a valid link, please notify the
+// administrator", and the same for a post; Russian boards: "Неверно указана тема."
+const TopicSteps kTopic = {
+    {L"invalid thread specified", L"invalid post specified", L"no thread specified",
+     L"неверно указана тема", L"неверно указано сообщение"},
+    {kSignOutPattern},
+    kWords.moderation_phrases,
+    15,
+};
+
 const NewTopicSteps kNewTopic = {
-    {kNewTopicPattern}, kReplyPattern, 15, 3, kNoMessageForm,
+    {kNewTopicPattern}, kReplyPattern, kTopic.pause_before, 3, kNoMessageForm,
 };
 
 // Forum cells of the board index carry ids "f" + forum number.
@@ -65,7 +75,7 @@ std::wstring Trimmed(const std::wstring& text) {
 
 }  // namespace
 
-VBulletinEngine::VBulletinEngine() : PageEngine(kWords) {}
+VBulletinEngine::VBulletinEngine() : TopicPageEngine(kWords, kTopic) {}
 
 ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                    std::wstring& forumTitle) {

@@ -103,6 +103,11 @@ constexpr Entry kStrings[] = {
     {190, L"The topic's first post offers no edit link to this account."},
     {191, L"The forum answered \"%1%\", but the topic still shows the old subject."},
     {192, L"The page shows no posts of a topic."},
+    {210, L"The forum's edit form for this topic has no subject field."},
+    {211, L"The topic's first post offers no Edit link to this account: it was posted by %1%."},
+    {212,
+     L"The topic's first post offers no Edit link to this account: the forum's time limit "
+     L"for edits may have passed."},
     {230, L"The topic's first post is not this account's: the forum offers no edit of it."},
     {231,
      L"The forum answered \"%1%\" after the edit was sent, and the topic does not show the "

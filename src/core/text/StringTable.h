@@ -100,6 +100,10 @@ enum StringId : int {
     kIdsEditAnswerLost = 231,
     kIdsEditNotReadBack = 232,
     kIdsNoTopicInAddress = 233,
+    // Editing a topic on IPBoard and vBulletin.
+    kIdsEditFormNoSubject = 210,
+    kIdsEditNotOwnPost = 211,
+    kIdsEditLinkMissing = 212,
 };
 
 // The string with that id from the string table; empty when there is none.
