@@ -17,5 +17,7 @@ int AddForum(const std::vector<std::string>& args);
 int Scan(const std::vector<std::string>& args);
 int Submit(const std::vector<std::string>& args);
 int Results(const std::vector<std::string>& args);
+int Update(const std::vector<std::string>& args);
+int Replies(const std::vector<std::string>& args);
 
 }  // namespace twk::cli

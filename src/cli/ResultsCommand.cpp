@@ -1,9 +1,9 @@
 #include <iostream>
-#include <unordered_map>
 
 #include "CliCommands.h"
 #include "CliSupport.h"
 #include "storage/Tables.h"
+#include "submit/JobEventQueue.h"
 #include "submit/ResultText.h"
 #include "submit/SubmitManager.h"
 #include "text/StringTable.h"
@@ -28,38 +28,24 @@ int Results(const std::vector<std::string>& args) {
     if (profile_id == -1 || !FindMessage(*options.Get("message"), profile_id, message, "results")) {
         return kExitData;
     }
-    ForumList forums;
-    forums.LoadForProfile(profile_id);
-    SubmitList results;
-    results.LoadForMessage(message.message_id);
-    SendingList sending_rows;
-    ListSendings(L"[message_id]=" + std::to_wstring(message.message_id), sending_rows);
-    std::unordered_map<int32_t, const SendingRecord*> sendings;
-    for (const SendingRecord& sending : sending_rows) {
-        sendings.emplace(sending.forum_id, &sending);
-    }
-
-    // A forum's result is the first record for it.
-    std::unordered_map<int32_t, const SubmitRecord*> first_result;
-    for (const SubmitRecord& record : results) {
-        first_result.emplace(record.forum_id, &record);
-    }
+    JobEventQueue queue;
+    SubmitManager manager(queue);
+    manager.Reload(profile_id, message);
 
     std::cout << "Forum\tSection\tUsername\tSubmit Date\tResult\tTopic URL\n";
-    for (const ForumRecord& forum : forums) {
+    for (const ForumRecord& forum : manager.forums()) {
         // A forum never scanned has no title yet; its address is the next best name.
         std::cout << Narrow(forum.title.empty() ? forum.main_url : forum.title) << "\t"
                   << Narrow(forum.forum_title) << "\t" << Narrow(forum.login);
-        auto found = first_result.find(forum.forum_id);
-        auto sent = sendings.find(forum.forum_id);
-        const SubmitRecord* result = found == first_result.end() ? nullptr : found->second;
-        if (IsInterrupted(result, sent == sendings.end() ? nullptr : sent->second)) {
+        const SubmitRecord* result = manager.FindResult(forum.forum_id);
+        if (const SendingRecord* sent = manager.FindInterrupted(forum.forum_id)) {
             // Until the next run has looked for it in the section.
-            std::cout << "\t" << Narrow(FormatSubmitDate(sent->second->stime)) << "\t"
+            std::cout << "\t" << Narrow(FormatSubmitDate(sent->stime)) << "\t"
                       << Narrow(LoadText(kIdsInterruptedPost)) << "\t";
         } else if (result != nullptr) {
+            // The result, and for a topic whether it is out of date or was updated.
             std::cout << "\t" << Narrow(FormatSubmitDate(result->stime)) << "\t"
-                      << Narrow(ResultText(result->result, result->err, forum.engine)) << "\t"
+                      << Narrow(manager.ResultCellText(forum.forum_id)) << "\t"
                       << Narrow(result->thread);
         } else {
             std::cout << "\t\t\t";

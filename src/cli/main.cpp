@@ -60,7 +60,17 @@ void PrintUsage(std::ostream& out) {
            "      Exit code 0 when every forum has an OK result, 1 otherwise, 130 when\n"
            "      interrupted.\n"
            "  results --profile NAME --message ID\n"
-           "      List the profile's forums with the results for the message.\n"
+           "      List the profile's forums with the results for the message; a topic that\n"
+           "      no longer shows the message's subject and text is \"out of date\".\n"
+           "  update --profile NAME --message ID\n"
+           "      Edit every out-of-date topic of the message to carry its current subject\n"
+           "      and text. Ctrl-C as in submit. Exit code 0 when every out-of-date topic\n"
+           "      was updated, 1 otherwise, 130 when interrupted.\n"
+           "  replies --profile NAME --message ID\n"
+           "      Read the replies of every topic of the message: one line per forum with\n"
+           "      the replies, how many are new since the last check, the newest reply's\n"
+           "      author and time, and the topic's address. Exit code 0, 1 when a topic\n"
+           "      could not be read (or is gone), 130 when interrupted.\n"
            "  version (or --version)\n"
            "      Print twk's version and those of the libcurl and SQLite it runs with.\n"
            "\n"
@@ -104,6 +114,8 @@ const std::map<std::string, int (*)(const std::vector<std::string>&)> kCommands 
     {"scan", twk::cli::Scan},
     {"submit", twk::cli::Submit},
     {"results", twk::cli::Results},
+    {"update", twk::cli::Update},
+    {"replies", twk::cli::Replies},
     {"version", PrintVersion},
     {"--version", PrintVersion},
 };

@@ -63,7 +63,7 @@ const SignInSteps kSignIn = {
 
 // Board 2: "Sorry, the link that brought you to this page seems to be out of date or
 // broken."; IP.Board 3 says the topic does not exist or could not be found.
-const TopicSteps kTopic = {
+const TopicPageSteps kTopic = {
     {L"out of date or broken", L"does not exist", L"could not be found"},
     kSignOutLinks,
     kWords.moderation_phrases,

@@ -53,7 +53,7 @@ int MonthNamed(const std::wstring& name) {
 
 }  // namespace
 
-TopicPageEngine::TopicPageEngine(const BoardWords& words, const TopicSteps& steps)
+TopicPageEngine::TopicPageEngine(const BoardWords& words, const TopicPageSteps& steps)
     : PageEngine(words), steps_(steps) {}
 
 ResultCode TopicPageEngine::OpenTopicPage(const std::wstring& url, int* counter) {

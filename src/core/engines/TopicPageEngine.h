@@ -11,7 +11,7 @@ namespace twk {
 // What the topic steps of a script need: the words (lower case) by which its boards say a
 // topic or post does not exist, the sign-out links that show a member's page, and the
 // pause before an edit goes out (the script's pause before a post).
-struct TopicSteps {
+struct TopicPageSteps {
     std::vector<std::wstring> gone_phrases;
     std::vector<std::wstring> sign_out_links;
     std::vector<std::wstring> moderation_phrases;
@@ -23,7 +23,7 @@ struct TopicSteps {
 // afterwards, and reading the times posts show.
 class TopicPageEngine : public PageEngine {
 protected:
-    TopicPageEngine(const BoardWords& words, const TopicSteps& steps);
+    TopicPageEngine(const BoardWords& words, const TopicPageSteps& steps);
 
     // Opens a topic page: kOk when it shows posts (HasPosts); kTopicGone for a 404 or 410
     // answer or a page that says the topic does not exist; kSignInNeeded for a guest's
@@ -54,7 +54,7 @@ private:
     ResultCode ConfirmEdit(const std::wstring& topicUrl, const std::wstring& subject,
                            const std::wstring& lostAnswer);
 
-    const TopicSteps& steps_;
+    const TopicPageSteps& steps_;
 };
 
 }  // namespace twk

@@ -43,7 +43,7 @@ const SignInSteps kSignIn = {
 
 // "Invalid Thread specified. If you followed a valid link, please notify the
 // administrator", and the same for a post; Russian boards: "Неверно указана тема."
-const TopicSteps kTopic = {
+const TopicPageSteps kTopic = {
     {L"invalid thread specified", L"invalid post specified", L"no thread specified",
      L"неверно указана тема", L"неверно указано сообщение"},
     {kSignOutPattern},

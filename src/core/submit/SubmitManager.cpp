@@ -247,6 +247,8 @@ size_t SubmitManager::TakeNextForum() {
         }
         waiting.push_back(next);
         ++next_candidate_;
+        // Its row says why it waits.
+        NotifyForum(forums_[next].forum_id);
     }
 }
 
@@ -336,11 +338,27 @@ void SubmitManager::StartRun() {
 
 void SubmitManager::StopRun() {
     halt_requested_ = true;
+    NotifyWaiting();
     NotifyState();
+}
+
+void SubmitManager::NotifyWaiting() {
+    // Rows that said they wait for their account's other forum wait no more.
+    for (const auto& [board, waiting] : deferred_) {
+        for (size_t index : waiting) {
+            if (index < forums_.size()) {
+                NotifyForum(forums_[index].forum_id);
+            }
+        }
+    }
+    for (int32_t forum_id : topic_waiting_) {
+        NotifyForum(forum_id);
+    }
 }
 
 void SubmitManager::AbortRun() {
     halt_requested_ = true;
+    NotifyWaiting();
     // Every job is asked before any is waited for: each may take up to a second to notice,
     // and fifty of them one after another would hold a closing window for most of a
     // minute.
@@ -482,6 +500,7 @@ void SubmitManager::OnJobDone(int slotIndex, int code) {
     MarkBoardFree(slot.board);
     if (slot.kind != RunKind::kPost) {
         OnTopicJobDone(slot, code);
+        ReadyNextTopic(slot.board);
         StartNextTopicJob(slotIndex);
         FinishRunIfDone();
         NotifyState();
@@ -677,6 +696,11 @@ void SubmitManager::DeleteForums(const std::vector<int32_t>& forumIds) {
         return;
     }
     std::unordered_set<int32_t> doomed(forumIds.begin(), forumIds.end());
+    if (run_kind_ != RunKind::kPost && running_jobs_ > 0) {
+        // A topic run's queue holds places in the list, which shift now: it finishes what
+        // it took.
+        halt_requested_ = true;
+    }
     for (const auto& slot : slots_) {
         if (slot->busy && doomed.count(slot->job.forum_copy.forum_id) != 0) {
             // The lists of the run changed under it: it finishes what it took and the user

@@ -202,6 +202,8 @@ private:
     // Topic runs (SubmitManagerTopics.cpp).
     void StartTopicRun(RunKind kind);
     bool StartNextTopicJob(int slot);
+    // The board's job ended: its next forum of the topic run may start.
+    void ReadyNextTopic(const std::wstring& board);
     void OnTopicJobDone(Slot& slot, int code);
     void OnTopicJobSending(Slot& slot);
     // A stopped topic job: an update that went out is recorded as interrupted.
@@ -227,6 +229,7 @@ private:
     // settled: the result says what became of the job's sending (its [sending] row goes).
     void RecordResult(Slot& slot, int code, bool settled);
     void NotifyForum(int32_t forumId);
+    void NotifyWaiting();
     void NotifyState();
 
     JobSink& sink_;

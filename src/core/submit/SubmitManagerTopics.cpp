@@ -123,6 +123,7 @@ void SubmitManager::StartTopicRun(RunKind kind) {
             topic_ready_.insert({i, board});
         } else {
             topic_waiting_.insert(forum_id);
+            NotifyForum(forum_id);
         }
         queue.push_back(i);
         ++topic_total_;
@@ -142,17 +143,16 @@ bool SubmitManager::StartNextTopicJob(int slotIndex) {
            start_failures_ < kMaxStartFailures && !topic_ready_.empty()) {
         auto [index, board] = *topic_ready_.begin();
         topic_ready_.erase(topic_ready_.begin());
-        const std::vector<size_t>& queue = topic_queue_[board];
-        size_t& head = topic_queue_head_[board];
-        ++head;
-        if (index >= forums_.size()) {
+        ++topic_queue_head_[board];
+        const SubmitRecord* result =
+            index < forums_.size() ? FindResult(forums_[index].forum_id) : nullptr;
+        if (!HasTopic(result)) {
+            // Its topic went while it waited (Resubmit): nothing to do there.
+            ++topic_done_;
+            ReadyNextTopic(board);
             continue;
         }
         const ForumRecord& forum = forums_[index];
-        const SubmitRecord* result = FindResult(forum.forum_id);
-        if (!HasTopic(result)) {
-            continue;
-        }
         SubmitJob& job = slot.job;
         job.forum_copy = forum;
         job.message_copy = run_message_;
@@ -182,11 +182,20 @@ bool SubmitManager::StartNextTopicJob(int slotIndex) {
             job.failure_text = ThreadNotStartedText(L"");
         }
         OnTopicJobDone(slot, kUnknownError);
-        if (head < queue.size()) {
-            topic_ready_.insert({queue[head], board});
-        }
+        ReadyNextTopic(board);
     }
     return false;
+}
+
+void SubmitManager::ReadyNextTopic(const std::wstring& board) {
+    auto queue = topic_queue_.find(board);
+    if (queue == topic_queue_.end() || busy_boards_.count(board) != 0) {
+        return;
+    }
+    const size_t head = topic_queue_head_[board];
+    if (head < queue->second.size()) {
+        topic_ready_.insert({queue->second[head], board});
+    }
 }
 
 void SubmitManager::OnTopicJobSending(Slot& slot) {
@@ -272,6 +281,7 @@ void SubmitManager::AbortTopicJob(Slot& slot) {
 void SubmitManager::FinishRunIfDone() {
     if (running_jobs_ == 0 && !summary_ready_) {
         summary_ready_ = true;
+        NotifyWaiting();
         topic_waiting_.clear();
     }
 }

@@ -78,6 +78,7 @@ constexpr Entry kStrings[] = {
     {164, L"This account may not start topics in this category."},
     {165, L"The forum named the new topic but it could not be read back: %1%"},
     {170, L"%1%: %2% OK, %3% to look at, %4% failed."},
+    {171, L"Replies"},
     {172,
      L"The account needs a second sign-in step (a code or a security key), which Tallowick "
      L"cannot enter yet. The forum says: %1%"},

@@ -91,6 +91,7 @@ enum StringId : int {
     kIdsPostedTextUnknown = 189,
     kIdsTopicHiddenFromAccount = 179,
     kIdsRunSummary = 170,
+    kIdsColumnReplies = 171,
     // Editing and reply reading of the boards driven through their pages.
     kIdsNoEditLink = 190,
     kIdsAnsweredOldSubject = 191,

@@ -41,6 +41,15 @@ SubmitListCtrl::SubmitListCtrl(SubmitListModel& model, QWidget* parent)
     ColumnLayout layout;
     ParseColumnLayout(GetOptionText(OptListLayout, 0), layout);
     ApplyLayout(layout);
+
+    save_layout_.setSingleShot(true);
+    save_layout_.setInterval(1000);
+    connect(&save_layout_, &QTimer::timeout, this,
+            [this] { SetOptionText(0, OptListLayout, FormatColumnLayout(CurrentLayout())); });
+    connect(columns, &QHeaderView::sectionResized, &save_layout_,
+            static_cast<void (QTimer::*)()>(&QTimer::start));
+    connect(columns, &QHeaderView::sectionMoved, &save_layout_,
+            static_cast<void (QTimer::*)()>(&QTimer::start));
 }
 
 SubmitListCtrl::~SubmitListCtrl() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableView>
+#include <QTimer>
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -44,6 +45,9 @@ private:
     void OnHeaderClicked();
 
     SubmitListModel& model_;
+    // Writes the layout soon after the user drags a column, so that a program that never
+    // closes its window in order (killed, a session that ends) keeps it too.
+    QTimer save_layout_;
 };
 
 }  // namespace twk::gui

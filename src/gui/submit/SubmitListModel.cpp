@@ -15,9 +15,9 @@
 namespace twk::gui {
 namespace {
 
-constexpr int kHeaderIds[kColumnCount] = {kIdsColumnForum,    kIdsColumnSection,
-                                          kIdsColumnUsername, kIdsColumnSubmitDate,
-                                          kIdsColumnResult,   kIdsColumnTopicUrl};
+constexpr int kHeaderIds[kColumnCount] = {
+    kIdsColumnForum,  kIdsColumnSection,  kIdsColumnUsername, kIdsColumnSubmitDate,
+    kIdsColumnResult, kIdsColumnTopicUrl, kIdsColumnReplies};
 
 // Names compare ordinally with only the letters A to Z folded, so that the order does not
 // depend on the user's locale.
@@ -140,7 +140,8 @@ QString SubmitListModel::CellText(int row, int column) const {
     // A post that went out in a run that died has no result yet: it shows when it went out.
     const SendingRecord* interrupted = manager_.FindInterrupted(forum_id);
     if (result == nullptr && interrupted == nullptr) {
-        return {};
+        // A forum of the run that waits for its account's other job says so.
+        return column == kColumnResult ? ToQString(manager_.ResultCellText(forum_id)) : QString();
     }
     switch (column) {
         case kColumnSubmitDate:
@@ -149,6 +150,8 @@ QString SubmitListModel::CellText(int row, int column) const {
             return ToQString(manager_.ResultCellText(forum_id));
         case kColumnTopicUrl:
             return interrupted ? QString() : ToQString(result->thread);
+        case kColumnReplies:
+            return ToQString(manager_.RepliesCellText(forum_id));
         default:
             return {};
     }
@@ -270,6 +273,16 @@ std::vector<int> SubmitListModel::SortedRows(int column, Qt::SortOrder order,
         }
         // The newest result comes first.
         SortByKeys(rows, keys, order, std::greater<int64_t>());
+    } else if (column == kColumnReplies) {
+        // The most replies first; topics never checked (or gone) last.
+        std::vector<int> keys(count, -1);
+        for (size_t row = 0; row < count; ++row) {
+            const TopicRecord* topic = manager_.FindTopic(forum_ids_[row]);
+            if (topic != nullptr && topic->rtime != 0 && topic->rresult == kOk) {
+                keys[row] = topic->replies;
+            }
+        }
+        SortByKeys(rows, keys, order, std::greater<int>());
     } else if (column == kColumnTopicUrl) {
         std::vector<std::wstring> keys(count);
         for (size_t row = 0; row < count; ++row) {

@@ -21,8 +21,11 @@ constexpr LayoutEntry Row(int32_t control, int32_t left, int32_t top, int32_t ri
 constexpr int32_t kPage = kAnchorPage;
 constexpr int32_t kFree = kAnchorFree;
 
-constexpr std::array<LayoutEntry, 9> kLayout = {{
+constexpr std::array<LayoutEntry, 12> kLayout = {{
     Row(kIdForumList, kPage, kPage, kPage, kPage),
+    Row(kIdRunSummary, kPage, kFree, kPage, kPage),
+    Row(kIdUpdateTopics, kPage, kFree, kFree, kPage),
+    Row(kIdCheckReplies, kPage, kFree, kFree, kPage),
     Row(kIdNextMessage, kFree, kFree, kPage, kPage),
     Row(kIdProgress, kPage, kFree, kPage, kPage),
     Row(kIdStart, kPage, kFree, kFree, kPage),
@@ -46,15 +49,20 @@ CTabSubmit::CTabSubmit(CTabHost& host, QWidget* parent)
     edit_forum_ = AddButton(kIdEditForum, "editForum", "Edit Forum", 354, 6, 60);
     delete_forum_ = AddButton(kIdDeleteForum, "deleteForum", "Delete Forum", 420, 6, 60);
 
-    list_ = AddControl(kIdForumList, new SubmitListCtrl(model_), 7, 25, 473, 233);
+    list_ = AddControl(kIdForumList, new SubmitListCtrl(model_), 7, 25, 473, 221);
     list_->setObjectName(QStringLiteral("forumList"));
+    summary_ = AddControl(kIdRunSummary, new QLabel, 7, 251, 473, 12);
+    summary_->setObjectName(QStringLiteral("runSummary"));
+    summary_->setTextFormat(Qt::PlainText);
 
     start_ = AddButton(kIdStart, "start", "Start", 12, 268, 42);
-    stop_ = AddButton(kIdStop, "stop", "Stop", 60, 268, 36);
+    stop_ = AddButton(kIdStop, "stop", "Stop", 58, 268, 36);
+    update_topics_ = AddButton(kIdUpdateTopics, "updateTopics", "Update Topics", 98, 268, 58);
+    check_replies_ = AddButton(kIdCheckReplies, "checkReplies", "Check Replies", 160, 268, 58);
     auto* progress_label =
-        AddControl(kIdProgressLabel, new QLabel(QStringLiteral("Progress:")), 116, 268, 36, 12);
+        AddControl(kIdProgressLabel, new QLabel(QStringLiteral("Progress:")), 222, 268, 36, 12);
     progress_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    progress_ = AddControl(kIdProgress, new QProgressBar, 156, 268, 234, 12);
+    progress_ = AddControl(kIdProgress, new QProgressBar, 262, 268, 128, 12);
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setTextVisible(false);
     auto* next_message = AddButton(kIdNextMessage, "submitNewMessage", "New Message", 420, 268, 54);
@@ -68,6 +76,8 @@ CTabSubmit::CTabSubmit(CTabHost& host, QWidget* parent)
     connect(delete_forum_, &QPushButton::clicked, this, &CTabSubmit::DeleteForums);
     connect(start_, &QPushButton::clicked, this, &CTabSubmit::StartRun);
     connect(stop_, &QPushButton::clicked, this, &CTabSubmit::StopRun);
+    connect(update_topics_, &QPushButton::clicked, this, &CTabSubmit::UpdateTopics);
+    connect(check_replies_, &QPushButton::clicked, this, &CTabSubmit::CheckReplies);
     connect(next_message, &QPushButton::clicked, this, [this] { host_.ShowNextPage(); });
     connect(find, &QShortcut::activated, this, &CTabSubmit::Find);
     connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
@@ -109,6 +119,7 @@ void CTabSubmit::BuildContextMenu() {
     };
     add("openForum", "Open Forum", &CTabSubmit::OpenForum);
     open_result_ = add("openResult", "Open Result", &CTabSubmit::OpenResult);
+    open_newest_reply_ = add("openNewestReply", "Open Newest Reply", &CTabSubmit::OpenNewestReply);
     resubmit_ = add("resubmit", "Resubmit", &CTabSubmit::Resubmit);
     menu_->addSeparator();
     edit_ = menu_->addAction(QStringLiteral("Edit"));
@@ -129,6 +140,9 @@ QMenu* CTabSubmit::PrepareContextMenu() {
     password_changer_->setEnabled(selected);
     edit_->setEnabled(focused >= 0);
     open_result_->setEnabled(has_result);
+    const TopicRecord* topic =
+        focused >= 0 ? manager_.FindTopic(model_.ForumIdAt(focused)) : nullptr;
+    open_newest_reply_->setEnabled(topic != nullptr && topic->rtime != 0 && topic->rresult == kOk);
     resubmit_->setEnabled(has_result);
     return menu_;
 }
@@ -152,6 +166,7 @@ void CTabSubmit::Refresh(int) {
     UpdateListButtons();
     UpdateButtons();
     UpdateProgress();
+    UpdateSummary();
 }
 
 void CTabSubmit::customEvent(QEvent* event) {
@@ -173,12 +188,19 @@ void CTabSubmit::ForumChanged(int32_t forumId) {
 void CTabSubmit::StateChanged() {
     UpdateButtons();
     UpdateProgress();
+    UpdateSummary();
 }
 
 void CTabSubmit::UpdateButtons() {
     add_forum_->setEnabled(manager_.CanAddForum());
     start_->setEnabled(manager_.CanStart());
     stop_->setEnabled(manager_.CanStop());
+    update_topics_->setEnabled(manager_.CanUpdate());
+    check_replies_->setEnabled(manager_.CanCheckReplies());
+}
+
+void CTabSubmit::UpdateSummary() {
+    summary_->setText(ToQString(manager_.SummaryText()));
 }
 
 void CTabSubmit::UpdateListButtons() {

@@ -33,6 +33,9 @@ enum SubmitPageControl : int {
     kIdNextMessage = 1019,
     kIdProgress = 1029,
     kIdProgressLabel = 1038,
+    kIdUpdateTopics = 1040,
+    kIdCheckReplies = 1041,
+    kIdRunSummary = 1042,
 };
 
 // The second tab page: the forums of the current profile with the results of the current
@@ -65,6 +68,12 @@ public:
     void DeleteForums();
     void StartRun();
     void StopRun();
+    // Update Topics: edits the topics that no longer show the message as it is now.
+    void UpdateTopics();
+    // Check Replies: counts the replies of every topic of the message.
+    void CheckReplies();
+    // The focused row's newest reply (the topic's last page) in the browser.
+    void OpenNewestReply();
     void Resubmit();
     void OpenForum();
     void OpenResult();
@@ -87,6 +96,7 @@ private:
     void UpdateButtons();
     void UpdateListButtons();
     void UpdateProgress();
+    void UpdateSummary();
 
     // Declared before the manager: jobs report to it until the manager has stopped them.
     GuiJobSink sink_;
@@ -101,9 +111,14 @@ private:
     QPushButton* delete_forum_;
     QPushButton* start_;
     QPushButton* stop_;
+    QPushButton* update_topics_;
+    QPushButton* check_replies_;
+    // How the last run went, once it ended.
+    QLabel* summary_;
     QProgressBar* progress_;
     QMenu* menu_;
     QAction* open_result_;
+    QAction* open_newest_reply_;
     QAction* resubmit_;
     QAction* edit_;
     QAction* delete_;

@@ -75,6 +75,27 @@ void CTabSubmit::StopRun() {
     manager_.StopRun();
 }
 
+void CTabSubmit::UpdateTopics() {
+    manager_.StartUpdate();
+}
+
+void CTabSubmit::CheckReplies() {
+    manager_.StartReplyCheck();
+}
+
+void CTabSubmit::OpenNewestReply() {
+    const int32_t forum_id = model_.ForumIdAt(list_->FocusedRow());
+    const TopicRecord* topic = manager_.FindTopic(forum_id);
+    const SubmitRecord* result = manager_.FindResult(forum_id);
+    if (topic == nullptr || result == nullptr) {
+        return;
+    }
+    const std::wstring& page = topic->newest_url.empty() ? result->thread : topic->newest_url;
+    if (!page.empty()) {
+        OpenInBrowser(QUrl(ToQString(page), QUrl::TolerantMode));
+    }
+}
+
 void CTabSubmit::Resubmit() {
     manager_.Resubmit(list_->SelectedForumIds());
 }

@@ -173,6 +173,7 @@ TEST_F(ConnectionTest, ADatabaseOfTheEarlierVersionGainsTheSendingTableAndKeepsI
     // As the earlier version made and filled it.
     ASSERT_EQ(SqliteConnection(older).Exec(
                   "DROP TABLE [sending];"
+                  "DROP TABLE [topic];"
                   "INSERT INTO [profile] VALUES (1, 'Kept');"
                   "INSERT INTO [submit] VALUES (1, 2, 3, 1700000000, 9, '', 'Answer lost');"),
               0);
@@ -198,11 +199,54 @@ TEST_F(ConnectionTest, ADatabaseOfTheEarlierVersionGainsTheSendingTableAndKeepsI
     EXPECT_EQ(sendings[0].listed, sent.listed);
     CloseConnection();
 
-    // The very table a new database has, its uniqueness included.
-    for (const char* query : {"SELECT * FROM pragma_table_info('sending')",
-                              "SELECT * FROM pragma_index_list('sending')"}) {
+    // The very tables a new database has, their uniqueness included.
+    for (const char* query :
+         {"SELECT * FROM pragma_table_info('sending')",
+          "SELECT * FROM pragma_index_list('sending')", "SELECT * FROM pragma_table_info('topic')",
+          "SELECT * FROM pragma_index_list('topic')"}) {
         SCOPED_TRACE(query);
         EXPECT_EQ(SqliteConnection(older).Query(query), SqliteConnection(fresh).Query(query));
+    }
+}
+
+TEST_F(ConnectionTest, AFileOfThePreviousVersionGainsTheTopicTableAndStaysReadableThere) {
+    // Made with the previous version's schema.sql and rows as it wrote them.
+    const std::filesystem::path file = dir_ / "previous.db";
+    const std::filesystem::path pristine = dir_ / "pristine.db";
+    for (const auto& copy : {file, pristine}) {
+        std::filesystem::copy_file(
+            std::filesystem::path(TWK_FIXTURES_DIR) / "storage" / "previous-version.db", copy);
+    }
+
+    ASSERT_TRUE(OpenDatabase(file));
+    SubmitList results;
+    ASSERT_EQ(ListSubmits(L"", results), 0);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].thread, L"http://b/viewtopic.php?t=1");
+    TopicRecord topic;
+    topic.forum_id = 2;
+    topic.message_id = 3;
+    topic.subject = L"Тема";
+    topic.body = L"Текст";
+    topic.ttime = 1700000000;
+    topic.replies = 4;
+    ASSERT_EQ(SaveTopic(topic), 0);
+    TopicRowList topics;
+    ASSERT_EQ(ListTopics(L"[message_id]=3", topics), 0);
+    ASSERT_EQ(topics.size(), 1u);
+    EXPECT_EQ(topics[0].subject, L"Тема");
+    EXPECT_EQ(topics[0].replies, 4);
+    EXPECT_EQ(topics[0].uresult, -1);
+    CloseConnection();
+
+    // The previous version reads only its own tables, with their columns by name: they
+    // are exactly as it made them, rows included, so it opens the file as before.
+    for (const char* table : {"profile", "option", "message", "forum", "submit", "sending"}) {
+        SCOPED_TRACE(table);
+        const std::string columns = std::string("SELECT * FROM pragma_table_info('") + table + "')";
+        EXPECT_EQ(SqliteConnection(file).Query(columns), SqliteConnection(pristine).Query(columns));
+        const std::string rows = std::string("SELECT * FROM [") + table + "]";
+        EXPECT_EQ(SqliteConnection(file).Query(rows), SqliteConnection(pristine).Query(rows));
     }
 }
 

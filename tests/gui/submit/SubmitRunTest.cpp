@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -144,8 +145,11 @@ TEST_F(SubmitRunTest, StartRunsTheProfileShowingStatusTextsThenTheResults) {
     const QStringList statuses = {QStringLiteral("Sending login information ..."),
                                   QStringLiteral("Opening forum ..."),
                                   QStringLiteral("Sending message ...")};
+    // One board and account: the later forums said that they wait for it.
+    const QStringList waiting = {QStringLiteral("Waiting for this account's other forum ...")};
     for (int row = 0; row < 2; ++row) {
-        EXPECT_EQ(shown[Model().ForumIdAt(row)], statuses + QStringList{QStringLiteral("OK")})
+        EXPECT_EQ(shown[Model().ForumIdAt(row)], (row == 0 ? QStringList() : waiting) + statuses +
+                                                     QStringList{QStringLiteral("OK")})
             << row;
         EXPECT_TRUE(Model()
                         .CellText(row, kColumnTopicUrl)
@@ -160,6 +164,52 @@ TEST_F(SubmitRunTest, StartRunsTheProfileShowingStatusTextsThenTheResults) {
     EXPECT_FALSE(Button("start")->isEnabled());
     EXPECT_FALSE(Button("stop")->isEnabled());
     EXPECT_EQ(Find<QProgressBar>("progress")->value(), 3);
+    EXPECT_EQ(Find<QLabel>("runSummary")->text(),
+              QStringLiteral("Run finished: 2 OK, 0 to look at, 1 failed."));
+}
+
+TEST_F(SubmitRunTest, CheckRepliesFillsTheRepliesColumnAndUpdateTopicsEditsTheChangedTopics) {
+    StoreBoardForum(L"first");
+    StoreBoardForum(L"second", FakePhpBB::kNewsForum);
+    OpenPage();
+    EXPECT_FALSE(Button("checkReplies")->isEnabled());
+    Button("start")->click();
+    ASSERT_TRUE(WaitForRunEnd());
+    EXPECT_FALSE(Button("updateTopics")->isEnabled());
+    ASSERT_TRUE(Button("checkReplies")->isEnabled());
+
+    board.ChangeTopic(1, [](test::FakeTopic& topic) {
+        topic.replies.push_back({L"Reader", 1765000000, L"Thanks"});
+        topic.replies.push_back({L"Другой", 1765000100, L"Спасибо"});
+    });
+    board.ChangeTopic(2, [](test::FakeTopic& topic) { topic.gone = true; });
+    Button("checkReplies")->click();
+    EXPECT_FALSE(Button("start")->isEnabled());
+    ASSERT_TRUE(WaitForRunEnd());
+    const int first = Model().RowOfForum(Page().manager().forums()[0].forum_id);
+    const int second = Model().RowOfForum(Page().manager().forums()[1].forum_id);
+    EXPECT_EQ(Model().CellText(first, kColumnReplies), QStringLiteral("2"));
+    EXPECT_EQ(Model().CellText(second, kColumnReplies), QStringLiteral("gone"));
+    EXPECT_EQ(Find<QLabel>("runSummary")->text(),
+              QStringLiteral("Reply check finished: 1 OK, 0 to look at, 1 failed."));
+    List().SetFocusedRow(first);
+    Page().PrepareContextMenu();
+    EXPECT_TRUE(Page().findChild<QAction*>(QStringLiteral("openNewestReply"))->isEnabled());
+
+    // The message changes after posting: its topics are out of date until updated.
+    board.ChangeTopic(2, [](test::FakeTopic& topic) { topic.gone = false; });
+    EXPECT_EQ(SaveMessage(MessageRecord{message_id, profile_id, L"Тема 2", L"Новый текст"}), 0);
+    Window().RefreshPages(1);
+    EXPECT_TRUE(Model().CellText(first, kColumnResult).contains(QStringLiteral("out of date")));
+    ASSERT_TRUE(Button("updateTopics")->isEnabled());
+    Button("updateTopics")->click();
+    ASSERT_TRUE(WaitForRunEnd());
+    EXPECT_TRUE(Model().CellText(first, kColumnResult).contains(QStringLiteral("updated")));
+    EXPECT_FALSE(Button("updateTopics")->isEnabled());
+    for (const test::FakeTopic& topic : board.Topics()) {
+        EXPECT_EQ(topic.subject, L"Тема 2");
+        EXPECT_EQ(topic.body, L"Новый текст");
+    }
 }
 
 TEST_F(SubmitRunTest, StopLetsTheRunningJobFinishAndStartsNothingMore) {
