@@ -1,5 +1,6 @@
 #include "support/FakeIPBoard.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "engines/ForumEngine.h"
@@ -154,10 +155,14 @@ void FakeIPBoard::Handle(const httplib::Request& request, httplib::Response& res
                           : Value(query, "section") == "login" && Value(query, "do") == "process";
         bool newTopic = board2 ? Value(fields, "act") == "Post" && Value(fields, "CODE") == "01"
                                : Value(fields, "do") == "new_post_do";
+        bool edit = board2 ? Value(fields, "act") == "Post" && Value(fields, "CODE") == "09"
+                           : Value(fields, "do") == "edit_post_do";
         if (signIn) {
             SignInPost(session, fields, options, response);
         } else if (newTopic) {
             NewTopicPost(session, fields, options, response);
+        } else if (edit) {
+            EditPost(session, fields, options, response);
         } else {
             response.status = 404;
         }
@@ -183,14 +188,7 @@ void FakeIPBoard::Handle(const httplib::Request& request, httplib::Response& res
     }
 
     if (Has(query, "showtopic")) {
-        int id = Number(Value(query, "showtopic"));
-        for (const FakeTopic& topic : Topics()) {
-            if (topic.id == id) {
-                send(topic.subject + L" - " + board, TopicContent(topic, options));
-                return;
-            }
-        }
-        response.status = 404;
+        ServeTopic(session, query, options, response);
         return;
     }
 
@@ -210,6 +208,8 @@ void FakeIPBoard::Handle(const httplib::Request& request, httplib::Response& res
     } else if (signOut) {
         Count("sign-out");
         SignOut(session, query, options, response);
+    } else if (Value(query, "do") == "edit_post") {
+        ServeEditForm(session, query, options, response);
     } else if (newTopic) {
         if (!session.signed_in) {
             send(L"Error - " + board,
@@ -360,6 +360,137 @@ void FakeIPBoard::Redirect(const std::wstring& target, const Options& options,
                  escaped +
                  L"\">Or click here if you do not wish to wait</a>)</p></div>\n"
                  L"</body>\n</html>\n");
+}
+
+int FakeIPBoard::TopicOfPost(int postId) {
+    if (postId >= 1000000) {
+        return (postId - 1000000) / 1000;
+    }
+    return postId > 1000 ? postId - 1000 : 0;
+}
+
+void FakeIPBoard::SendError(const Session& session, const Options& options,
+                            const std::wstring& message, httplib::Response& response, int status) {
+    // Board 2's error box, IP.Board 3's error message; under it a guest may sign in.
+    std::wstring content =
+        generation_ == IPBoardGeneration::k2
+            ? L"<div class=\"errorwrap\"><h4>The error returned was:</h4><p>" + message +
+                  L"</p></div>\n"
+            : L"<h1 class='ipsType_pagetitle'>An Error Occurred</h1>\n<div class='message "
+              L"error'>" +
+                  message + L"</div>\n";
+    if (!session.signed_in) {
+        content += SignInPageContent(session, options, L"");
+    }
+    SendPage(response, Page(L"Board Message - " + BoardTitle(), session, options, content));
+    response.status = status;
+}
+
+std::wstring FakeIPBoard::EditRefusalText(int topicId) const {
+    switch (CheckEdit(topicId)) {
+        case EditRefusal::kNone:
+            return {};
+        case EditRefusal::kGone:
+            return L"Sorry, the link that brought you to this page seems to be out of date or "
+                   L"broken.";
+        case EditRefusal::kNotOwn:
+            return L"Sorry, you do not have permission to edit this post.";
+        case EditRefusal::kLocked:
+            return L"This topic is locked.";
+        case EditRefusal::kTooLate:
+            return L"Sorry, the time limit for editing this post has passed.";
+    }
+    return {};
+}
+
+void FakeIPBoard::ServeTopic(const Session& session, const Fields& query, const Options& options,
+                             httplib::Response& response) {
+    FakeTopic topic;
+    if (!FindTopic(Number(Value(query, "showtopic")), topic) || topic.gone) {
+        // IP.Board 3 answers a missing topic with its error page and status 404.
+        if (generation_ == IPBoardGeneration::k2) {
+            SendError(session, options, EditRefusalText(0), response);
+        } else {
+            SendError(session, options, L"Sorry, the topic you were looking for does not exist.",
+                      response, 404);
+        }
+        return;
+    }
+    if (!session.signed_in && options.members_only_section != 0 &&
+        topic.section == std::to_string(options.members_only_section)) {
+        SendError(session, options,
+                  L"Sorry, you do not have permission to view this topic. If you are not signed "
+                  L"in, you may do so below.",
+                  response);
+        return;
+    }
+    const int total = 1 + static_cast<int>(topic.replies.size());
+    const int pages = (total + kPostsPerPage - 1) / kPostsPerPage;
+    int page = 1;
+    if (Has(query, "st")) {
+        page = Number(Value(query, "st")) / kPostsPerPage + 1;
+    } else if (Has(query, "page")) {
+        page = Number(Value(query, "page"));
+    }
+    page = std::min(std::max(1, page), pages);
+    SendPage(response, Page(topic.subject + L" - " + BoardTitle(), session, options,
+                            TopicContent(topic, session, options, page)));
+}
+
+void FakeIPBoard::ServeEditForm(const Session& session, const Fields& query, const Options& options,
+                                httplib::Response& response) {
+    const int post = Number(Value(query, "p"));
+    const int id = TopicOfPost(post);
+    FakeTopic topic;
+    std::wstring refusal = EditRefusalText(id);
+    if (!session.signed_in) {
+        refusal = L"Sorry, you must be signed in to edit posts.";
+    } else if (refusal.empty() &&
+               (post != 1000 + id || !FindTopic(id, topic) ||
+                Value(query, "t") != std::to_string(id) || Value(query, "f") != topic.section)) {
+        refusal = EditRefusalText(0);
+    }
+    if (!refusal.empty()) {
+        SendError(session, options, refusal, response);
+        return;
+    }
+    SendPage(response, Page(L"Editing Post - " + BoardTitle(), session, options,
+                            ButtonsAsElements(EditContent(session, topic), options)));
+}
+
+void FakeIPBoard::EditPost(const Session& session, const Fields& fields, const Options& options,
+                           httplib::Response& response) {
+    Count("edit");
+    const int post = Number(Value(fields, "p"));
+    const int id = TopicOfPost(post);
+    if (!session.signed_in) {
+        Violation("an edit from a session that is not signed in");
+        SendError(session, options, L"Sorry, you must be signed in to edit posts.", response);
+        return;
+    }
+    if (Value(fields, "auth_key") != session.key) {
+        Violation("an edit with a wrong auth_key");
+        SendError(session, options, L"The security key did not match.", response);
+        return;
+    }
+    if (post != 1000 + id || Value(fields, "t") != std::to_string(id) || !Has(fields, "dosubmit") ||
+        Has(fields, "preview")) {
+        Violation("an edit without the post's ids or the submit button");
+        SendError(session, options, EditRefusalText(0), response);
+        return;
+    }
+    const std::wstring refusal = EditRefusalText(id);
+    if (!refusal.empty()) {
+        SendError(session, options, refusal, response);
+        return;
+    }
+    ApplyEdit(id, Decode(Value(fields, "TopicTitle")), Decode(Value(fields, "Post")), fields);
+    if (options.edit_answer_lost) {
+        response.status = 502;
+        response.set_content("<html><body><h1>502 Bad Gateway</h1></body></html>", "text/html");
+        return;
+    }
+    Redirect(TopicUrl(id), options, response);
 }
 
 }  // namespace twk::test

@@ -42,13 +42,17 @@ public:
         bool post_refresh_fails = false;            // the answer to a post leads to a 404
         bool reply_link = true;                     // topic pages offer a reply
         std::string failing_target;                 // a request for exactly this target gets 500
-        bool button_elements = false;  // the new-topic form draws its buttons as BUTTON
+        bool button_elements = false;   // the new-topic form draws its buttons as BUTTON
+        bool edit_answer_lost = false;  // an edit is stored, then its answer is lost (a 502)
+        int members_only_section = 0;   // topics of this section are shown to members only
     };
 
     static constexpr const wchar_t* kLogin = L"Тестер";
     static constexpr const wchar_t* kPassword = L"s3cret pass&word";
     // The section tests post to.
     static constexpr int kSectionId = 2;
+    // Posts on one page of a topic, the boards' default.
+    static constexpr int kPostsPerPage = 20;
 
     FakeIPBoard(IPBoardGeneration generation, uint32_t codePage);
     ~FakeIPBoard() override;
@@ -59,6 +63,9 @@ public:
     std::wstring MainUrl() const;
     std::wstring SectionUrl(int id = kSectionId) const;
     std::wstring TopicUrl(int topicId) const;
+    // The address the topic's page links for its page number page (from 1): "st=" counting
+    // the posts before it (board 2, IP.Board 3.0), "page=" (IP.Board 3.4).
+    std::wstring TopicPageUrl(int topicId, int page) const;
     // The board's name as its pages' TITLE shows it.
     std::wstring BoardTitle() const;
     // A section's name as its link shows it (entities resolved).
@@ -67,8 +74,8 @@ public:
     // Names of the fields the last sign-in form sent (values are not kept: one of them is
     // a password).
     std::vector<std::string> SignInFieldNames() const;
-    // How often the board served "sign-in page", "facebook sign-in", "sign-out" and
-    // "new topic" (forms received, previews and refused ones included). Counted before
+    // How often the board served "sign-in page", "facebook sign-in", "sign-out", "new
+    // topic" and "edit" (forms received, previews and refused ones included). Counted before
     // the answer goes out, so a client that has its answer sees the count.
     int Served(const std::string& page) const;
     // Everything the board found wrong in what it received, in words.
@@ -96,6 +103,20 @@ private:
                  httplib::Response& response);
     void NewTopicPost(const Session& session, const Fields& fields, const Options& options,
                       httplib::Response& response);
+    // Topic pages and editing a topic's first post (FakeIPBoardTopics.cpp).
+    void ServeTopic(const Session& session, const Fields& query, const Options& options,
+                    httplib::Response& response);
+    void ServeEditForm(const Session& session, const Fields& query, const Options& options,
+                       httplib::Response& response);
+    void EditPost(const Session& session, const Fields& fields, const Options& options,
+                  httplib::Response& response);
+    // The board's error page: its message, and for a guest the sign-in form.
+    void SendError(const Session& session, const Options& options, const std::wstring& message,
+                   httplib::Response& response, int status = 200);
+    // The board's refusal of an edit of that topic's first post, or empty.
+    std::wstring EditRefusalText(int topicId) const;
+    // First posts are 1000 + topic id, replies 1000000 + 1000 * topic id + reply number.
+    static int TopicOfPost(int postId);
     // A redirect screen with a META refresh, or a 302, to target.
     void Redirect(const std::wstring& target, const Options& options,
                   httplib::Response& response) const;
@@ -111,7 +132,14 @@ private:
     std::wstring SectionContent(int id, const Options& options) const;
     std::wstring NewTopicContent(const Session& session, int sectionId, const Options& options,
                                  const std::wstring& preview) const;
-    std::wstring TopicContent(const FakeTopic& topic, const Options& options) const;
+    std::wstring TopicContent(const FakeTopic& topic, const Session& session,
+                              const Options& options, int page) const;
+    std::wstring PostContent(const FakeTopic& topic, size_t index, bool editable,
+                             bool locked) const;
+    std::wstring Pagination(int topicId, int page, int pages) const;
+    std::wstring EditContent(const Session& session, const FakeTopic& topic) const;
+    // "act=post&do=" (board 2) or "app=forums&module=post&section=post&do=" (IP.Board 3).
+    std::wstring PostHref(const std::wstring& step, const FakeTopic& topic) const;
     std::wstring SectionHref(int id) const;
     std::wstring BoardUrl(const std::string& pathAndQuery) const;
 

@@ -1,6 +1,13 @@
 // The pages of FakeIPBoard, trimmed from what Invision Power Board 2.1 and IP.Board 3.3
-// and 3.4 serve: their links, forms and field names are the real ones.
+// and 3.4 serve: their links, forms and field names are the real ones. Topic pages and the
+// edit form follow the boards' skin templates (board 2's post tables, IP.Board 3's post
+// blocks) with the field and link names of their posting forms; no saved topic page backs
+// them.
 #include "support/FakeIPBoard.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
 
 #include "web/Charsets.h"
 
@@ -76,6 +83,13 @@ std::wstring FakeIPBoard::SectionTitle(int id) const {
 
 std::wstring FakeIPBoard::TopicUrl(int topicId) const {
     return Url("/forum/index.php?showtopic=" + std::to_string(topicId));
+}
+
+std::wstring FakeIPBoard::TopicPageUrl(int topicId, int page) const {
+    if (generation_ == IPBoardGeneration::k34) {
+        return TopicUrl(topicId) + L"&page=" + std::to_wstring(page);
+    }
+    return TopicUrl(topicId) + L"&st=" + std::to_wstring((page - 1) * kPostsPerPage);
 }
 
 std::wstring FakeIPBoard::BoardTitle() const {
@@ -412,25 +426,238 @@ std::wstring FakeIPBoard::NewTopicContent(const Session& session, int sectionId,
            L"' title='Cancel' class='cancel'>Cancel</a>\n</fieldset>\n</form>\n";
 }
 
-std::wstring FakeIPBoard::TopicContent(const FakeTopic& topic, const Options& options) const {
-    const std::wstring home = MainUrl();
-    const std::wstring reply =
-        (generation_ == IPBoardGeneration::k2
-             ? home + L"?act=post&amp;do=reply_post&amp;f="
-             : home + L"?app=forums&amp;module=post&amp;section=post&amp;do=reply_post&amp;f=") +
-        Wide(topic.section) + L"&amp;t=" + std::to_wstring(topic.id);
+namespace {
+
+// A post's time as board 2 writes it ("Dec 24 2005, 10:33 AM") and as IP.Board 3 puts it
+// in its <abbr class="published"> title ("2013-03-02T10:45:00+00:00"), the board's clock
+// being UTC.
+std::wstring PostTime(int64_t time, bool iso) {
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t at = static_cast<std::time_t>(time);
+    std::tm parts{};
+    gmtime_r(&at, &parts);
+    char text[96];
+    if (iso) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d+00:00",
+                      parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                      parts.tm_min, parts.tm_sec);
+    } else {
+        const int hour = parts.tm_hour % 12 == 0 ? 12 : parts.tm_hour % 12;
+        std::snprintf(text, sizeof text, "%s %d %04d, %02d:%02d %s", kMonths[parts.tm_mon],
+                      parts.tm_mday, parts.tm_year + 1900, hour, parts.tm_min,
+                      parts.tm_hour < 12 ? "AM" : "PM");
+    }
+    return Wide(text);
+}
+
+}  // namespace
+
+std::wstring FakeIPBoard::PostHref(const std::wstring& step, const FakeTopic& topic) const {
+    return MainUrl() +
+           (generation_ == IPBoardGeneration::k2
+                ? L"?act=post&amp;do="
+                : L"?app=forums&amp;module=post&amp;section=post&amp;do=") +
+           step + L"&amp;f=" + Wide(topic.section) + L"&amp;t=" + std::to_wstring(topic.id);
+}
+
+std::wstring FakeIPBoard::PostContent(const FakeTopic& topic, size_t index, bool editable,
+                                      bool locked) const {
+    const bool first = index == 0;
+    const FakeReply post =
+        first ? FakeReply{topic.author, topic.posted_at, topic.body} : topic.replies[index - 1];
+    const std::wstring author = post.author.empty() ? std::wstring(kLogin) : post.author;
+    const std::wstring user = author == kLogin ? L"7" : std::to_wstring(100 + index);
+    const std::wstring pid = std::to_wstring(
+        first ? 1000 + topic.id : 1000000 + 1000 * topic.id + static_cast<int>(index));
+    const std::wstring profile = MainUrl() + L"?showuser=" + user;
+    const std::wstring edit = PostHref(L"edit_post", topic) + L"&amp;p=" + pid + L"&amp;st=0";
+    const std::wstring quote = PostHref(L"reply_post", topic) + L"&amp;qpid=" + pid;
+    if (generation_ == IPBoardGeneration::k2) {
+        // Invision Power Board 2's post table: the anchor and name in the first row, the
+        // date in its "postdetails", the buttons in the last row.
+        return L"<a name=\"entry" + pid +
+               L"\"></a>\n<div class=\"borderwrap\"><table class=\"ipbtable\" "
+               L"cellspacing=\"1\">\n<tr><td class=\"row4\" valign=\"middle\"><span "
+               L"class=\"normalname\"><a href=\"" +
+               profile + L"\">" + Escape(author) +
+               L"</a></span></td>\n<td class=\"row4\" valign=\"top\"><div style=\"float: "
+               L"left;\"><span class=\"postdetails\"> <a title=\"Show the link to this post\" "
+               L"href=\"#\" onclick=\"link_to_post(" +
+               pid +
+               L"); return false;\"><img src=\"style_images/1/to_post_off.gif\" alt=\"post\" "
+               L"border=\"0\" /></a> " +
+               PostTime(post.time, false) +
+               L"</span></div><div align=\"right\"><span class=\"postdetails\"> Post <a "
+               L"title=\"Show the link to this post\" href=\"#\" onclick=\"link_to_post(" +
+               pid + L"); return false;\">#" + std::to_wstring(index + 1) +
+               L"</a></span></div></td></tr>\n<tr><td class=\"post2\"><span "
+               L"class=\"postdetails\">Group: Members</span></td><td class=\"post2\"><div "
+               L"class=\"postcolor\" id=\"post-" +
+               pid + L"\">" + Escape(post.body) +
+               L"</div></td></tr>\n<tr><td class=\"formbuttonrow\"><a href=\"#top\">Top</a>"
+               L"</td><td class=\"formbuttonrow\"><div align=\"right\">" +
+               (editable ? L"<a href=\"" + edit +
+                               L"\"><img src=\"style_images/1/p_edit.gif\" border=\"0\" "
+                               L"alt=\"Edit Post\" /></a>"
+                         : L"") +
+               (locked ? L""
+                       : L"<a href=\"" + quote +
+                             L"\"><img src=\"style_images/1/p_quote.gif\" border=\"0\" "
+                             L"alt=\"Quote Post\" /></a>") +
+               L"</div></td></tr>\n</table></div>\n";
+    }
+    // IP.Board 3's post block: the anchor, the author's vCard, the published time, the
+    // post controls.
+    return L"<a id='entry" + pid +
+           L"'></a>\n<div class='post_block hentry clear clearfix' "
+           L"id='post_id_" +
+           pid +
+           L"'><div class='post_wrap'>\n<h3 class='row2'><span class=\"author vcard\"><a "
+           L"class=\"url fn name___\" href='" +
+           profile + L"' title='View Profile'><span itemprop=\"name\">" + Escape(author) +
+           L"</span></a></span></h3>\n<div class='post_body'><p class='posted_info desctext "
+           L"ipsType_small'>Posted <abbr class=\"published\" itemprop=\"commentTime\" title=\"" +
+           PostTime(post.time, true) + L"\">" + PostTime(post.time, false) +
+           L"</abbr></p>\n<div itemprop=\"commentText\" class='post entry-content '>" +
+           Escape(post.body) + L"</div></div>\n<ul id='postControlsNormal_" + pid +
+           L"' class='post_controls clear clearfix'>" +
+           (editable ? L"<li class='post_edit' id='edit_post_" + pid + L"'><a href='" + edit +
+                           L"' title='Edit this post' class='ipsButton_secondary'>Edit</a></li>"
+                     : L"") +
+           (locked ? L""
+                   : L"<li><a href='" + quote +
+                         L"' title='Reply quoting this post' class='ipsButton_secondary'>"
+                         L"Quote</a></li>") +
+           L"</ul></div></div>\n";
+}
+
+std::wstring FakeIPBoard::Pagination(int topicId, int page, int pages) const {
+    if (pages < 2) {
+        return {};
+    }
+    // Pages within two of the current one; the first and last ones behind arrows.
+    const bool board2 = generation_ == IPBoardGeneration::k2;
+    auto link = [&](const std::wstring& box, int number, const std::wstring& title,
+                    const std::wstring& text) {
+        const std::wstring href = TopicPageUrl(topicId, number);
+        std::wstring escaped;
+        for (wchar_t c : href) {
+            escaped += c == L'&' ? std::wstring(L"&amp;") : std::wstring(1, c);
+        }
+        return (board2 ? L"<span class=\"" + box + L"\">" : L"<li class='" + box + L"'>") +
+               L"<a href=\"" + escaped + L"\" title=\"" + title + L"\">" + text + L"</a>" +
+               (board2 ? L"</span>&nbsp;" : L"</li>");
+    };
+    std::wstring links;
+    const std::wstring plain = board2 ? L"pagelink" : L"page";
+    const std::wstring edge = board2 ? L"pagelinklast" : L"last";
+    if (page > 3) {
+        links += link(board2 ? edge : L"first", 1, L"First page", L"&laquo;");
+    }
+    for (int number = std::max(1, page - 2); number <= std::min(pages, page + 2); ++number) {
+        const std::wstring text = std::to_wstring(number);
+        if (number == page) {
+            links += board2 ? L"<span class=\"pagecurrent\">" + text + L"</span>&nbsp;"
+                            : L"<li class='page active'>" + text + L"</li>";
+        } else {
+            links += link(plain, number, text, text);
+        }
+    }
+    if (page + 2 < pages) {
+        links += link(edge, pages, L"Last page", L"&raquo;");
+    }
+    const std::wstring count = std::to_wstring(pages) + L" Pages";
+    if (board2) {
+        return L"<div><span class=\"pagelink\" id=\"page-jump\">" + count + L"</span>&nbsp;" +
+               links + L"</div>\n";
+    }
+    return L"<ul class='pagination left'><li class='pagejump'><a href='#'>Page " +
+           std::to_wstring(page) + L" of " + std::to_wstring(pages) + L"</a></li>" + links +
+           L"</ul>\n";
+}
+
+std::wstring FakeIPBoard::TopicContent(const FakeTopic& topic, const Session& session,
+                                       const Options& options, int page) const {
+    const int total = 1 + static_cast<int>(topic.replies.size());
+    const int pages = (total + kPostsPerPage - 1) / kPostsPerPage;
+    const bool locked = topic.locked || !options.reply_link;
     std::wstring buttons;
-    if (options.reply_link) {
-        buttons = L"<ul class='topic_buttons'><li class='important'><a href='" + reply +
+    if (locked) {
+        buttons = L"<p class='message'>This topic is locked.</p>\n";
+    } else {
+        buttons = L"<ul class='topic_buttons'><li class='important'><a href='" +
+                  PostHref(L"reply_post", topic) +
                   L"' title='Reply to this topic' accesskey='r'>Reply to this topic</a></li>"
                   L"</ul>\n";
-    } else {
-        buttons = L"<p class='message'>This topic is locked.</p>\n";
     }
-    return L"<h1 class='ipsType_pagetitle'>" + Escape(topic.subject) +
-           L"</h1>\n<div class='post_block'><h3><a href='" + home + L"?showuser=7'>" +
-           Escape(kLogin) + L"</a></h3><div class='post_body'><div class='post entry-content'>" +
-           Escape(topic.body) + L"</div></div></div>\n" + buttons;
+    // The board offers Edit only where the account may edit the post: the first one as
+    // CheckEdit decides, its own replies while the topic is open.
+    const bool firstEditable = session.signed_in && CheckEdit(topic.id) == EditRefusal::kNone;
+    std::wstring posts;
+    for (int index = (page - 1) * kPostsPerPage; index < std::min(total, page * kPostsPerPage);
+         ++index) {
+        const bool editable =
+            index == 0 ? firstEditable
+                       : session.signed_in && !locked &&
+                             topic.replies[static_cast<size_t>(index) - 1].author == kLogin;
+        posts += PostContent(topic, static_cast<size_t>(index), editable, locked);
+    }
+    const std::wstring pagination = Pagination(topic.id, page, pages);
+    return L"<h1 class='ipsType_pagetitle'>" + Escape(topic.subject) + L"</h1>\n" + pagination +
+           buttons + posts + pagination;
+}
+
+std::wstring FakeIPBoard::EditContent(const Session& session, const FakeTopic& topic) const {
+    const std::wstring home = MainUrl();
+    const std::wstring key = Wide(session.key);
+    const std::wstring pid = std::to_wstring(1000 + topic.id);
+    const std::wstring hidden =
+        L"<input type=\"hidden\" name=\"st\" value=\"0\" />\n<input type=\"hidden\" "
+        L"name=\"f\" value=\"" +
+        Wide(topic.section) + L"\" />\n<input type=\"hidden\" name=\"t\" value=\"" +
+        std::to_wstring(topic.id) + L"\" />\n<input type=\"hidden\" name=\"p\" value=\"" + pid +
+        L"\" />\n<input type=\"hidden\" name=\"auth_key\" value=\"" + key + L"\" />\n";
+    const std::wstring fields =
+        L"<textarea name=\"Post\" rows=\"15\" cols=\"70\" class=\"textinput\">" +
+        EscapeHtml(topic.body) +
+        L"</textarea>\n<input type=\"checkbox\" name=\"enableemo\" value=\"yes\" "
+        L"checked=\"checked\" />\n<input type=\"checkbox\" name=\"enablesig\" value=\"yes\" "
+        L"checked=\"checked\" />\n<input type=\"checkbox\" name=\"add_edit\" value=\"1\" "
+        L"checked=\"checked\" /> Show 'Edited by' line\n<input type=\"submit\" "
+        L"name=\"dosubmit\" value=\"Submit Modified Post\" class=\"button\" accesskey=\"s\" "
+        L"/>\n<input type=\"submit\" name=\"preview\" value=\"Preview Post\" class=\"button\" "
+        L"/>\n</form>\n";
+    if (generation_ == IPBoardGeneration::k2) {
+        // Board 2's edit form: the new-topic form with "CODE=09", the post's ids and its
+        // current text; the title fields only for the post that opens the topic.
+        return L"<form id=\"postingform\" action=\"" + home +
+               L"\" method=\"post\" name=\"REPLIER\" onsubmit=\"return ValidateForm()\" "
+               L"enctype=\"multipart/form-data\">\n<input type=\"hidden\" name=\"act\" "
+               L"value=\"Post\" />\n<input type=\"hidden\" name=\"s\" value=\"\" />\n<input "
+               L"type=\"hidden\" name=\"CODE\" value=\"09\" />\n" +
+               hidden +
+               L"<input type=\"text\" size=\"40\" maxlength=\"50\" name=\"TopicTitle\" value=\"" +
+               EscapeHtml(topic.subject) +
+               L"\" class=\"forminput\" />\n<input type=\"text\" size=\"40\" maxlength=\"40\" "
+               L"name=\"TopicDesc\" value=\"\" class=\"forminput\" />\n" +
+               fields;
+    }
+    return L"<h1 class='ipsType_pagetitle'>Editing Post</h1>\n<form id='postingform' action='" +
+           home +
+           L"?' method='post' enctype='multipart/form-data'>\n<input type='hidden' name='app' "
+           L"value='forums' />\n<input type='hidden' name='module' value='post' />\n<input "
+           L"type='hidden' name='section' value='post' />\n<input type='hidden' name='do' "
+           L"value='edit_post_do' />\n<input type='hidden' name='attach_post_key' "
+           L"value='c8ebac2e2a4bb0f5e1d8fa0f9ebf60d0' />\n" +
+           hidden +
+           L"<label for='topic_title'>Topic Title</label><input id='topic_title' "
+           L"class='input_text' type=\"text\" size=\"60\" maxlength=\"150\" name=\"TopicTitle\" "
+           L"value=\"" +
+           EscapeHtml(topic.subject) +
+           L"\" />\n<label for='post_edit_reason'>Reason for edit</label><input type='text' "
+           L"class='input_text' id='post_edit_reason' name='post_edit_reason' value='' />\n" +
+           fields;
 }
 
 }  // namespace twk::test

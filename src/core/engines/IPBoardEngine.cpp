@@ -61,13 +61,21 @@ const SignInSteps kSignIn = {
     true,
 };
 
-// Board 2: "Sorry, the link that brought you to this page seems to be out of date or
-// broken."; IP.Board 3 says the topic does not exist or could not be found.
-const TopicPageSteps kTopic = {
-    {L"out of date or broken", L"does not exist", L"could not be found"},
-    kSignOutLinks,
-    kWords.moderation_phrases,
-    10,
+// Topic pages: an "entry<post id>" anchor before each post (<a name> in board 2, <a id> in
+// IP.Board 3); the first post's Edit link, "act=post&do=edit_post&f=F&t=T&p=P" (2.1:
+// "act=Post&CODE=08", IP.Board 3: "module=post&section=post&do=edit_post"), only where the
+// account may edit; page links told by their own address (IPBoardTopics.cpp) wherever the
+// skin puts them. Board 2: "Sorry, the link that brought you to this page seems to be out
+// of date or broken."; IP.Board 3 says the topic does not exist or could not be found.
+// Every guest page offers a sign-in, so a topic refused to a guest asks for one.
+const TopicSteps kTopic = {
+    .post_tag = "a",
+    .post_id_prefix = L"entry",
+    .edit_link_patterns = {L"do=edit_post", L"CODE=08"},
+    .pause_before = 10,
+    .gone_phrases = {L"out of date or broken", L"does not exist", L"could not be found"},
+    .edit_post_param = L"p",
+    .guest_refusal_asks_sign_in = true,
 };
 
 const NewTopicSteps kNewTopic = {
@@ -76,7 +84,18 @@ const NewTopicSteps kNewTopic = {
 
 }  // namespace
 
-IPBoardEngine::IPBoardEngine() : TopicPageEngine(kWords, kTopic) {}
+IPBoardEngine::IPBoardEngine() : PageEngine(kWords) {}
+
+ResultCode IPBoardEngine::EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                                    const std::wstring& body) {
+    topic_ = TopicOf(topicUrl);
+    return EditFirstPost(topicUrl, subject, body, kTopic);
+}
+
+ResultCode IPBoardEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) {
+    topic_ = TopicOf(topicUrl);
+    return ReadTopicReplies(topicUrl, info, kTopic);
+}
 
 ResultCode IPBoardEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                  std::wstring& forumTitle) {

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "engines/TopicPageEngine.h"
+#include "engines/PageEngine.h"
 
 namespace twk {
 
 // The engine for forums whose script is "IPBoard": Invision Power Board 2 ("act=Login"
 // addresses) and IP.Board 3 ("section=login" addresses). Created per job by CreateEngine.
-class IPBoardEngine : public TopicPageEngine {
+class IPBoardEngine : public PageEngine {
 public:
     IPBoardEngine();
     ResultCode SignIn(const std::wstring& login, const std::wstring& password,
@@ -23,23 +23,29 @@ public:
 
 private:
     bool FindNewTopicForm(HtmlForm& form, const std::wstring& subject);
-    // The "entry<post id>" anchors both generations put before each post, in page order.
-    std::vector<HtmlCursor> PostAnchors() const;
+    // The topic a link belongs to: "showtopic=N", or "/topic/N-" in friendly addresses; -1.
+    static int TopicOf(const std::wstring& url);
     // The author's name and the time of the post after anchor.
     std::wstring PostAuthor(HtmlCursor anchor);
     int64_t PostTime(HtmlCursor anchor) const;
-    // Why the first post offers no edit link: a locked topic, another member's post, or
-    // (neither shown) the time limit.
-    ResultCode EditLinkMissing(HtmlCursor firstPost);
 
     std::wstring login_;
+    // The topic whose pages are read ("showtopic=N", "/topic/N-"); -1: any.
+    int topic_ = -1;
 
 protected:
-    bool HasPosts() override;
     bool FillSignInForm(HtmlForm& form, const std::wstring& login,
                         const std::wstring& password) override;
     bool FillNewTopicForm(HtmlForm& form, const std::wstring& subject,
                           const std::wstring& body) override;
+    bool FillEditForm(HtmlForm& form, const std::wstring& subject,
+                      const std::wstring& body) override;
+    ResultCode NoEditLink(const PagePost& first, std::wstring& editUrl) override;
+    std::vector<PagePost> FindPosts(const TopicSteps& steps) override;
+    int PageValue(const std::wstring& url, const TopicSteps& steps) override;
+    int PostsBefore(const std::wstring& pageUrl, int value, int perPage,
+                    const TopicSteps& steps) override;
+    void ReadNewestPost(const PagePost& post, ReplyInfo& info) override;
 };
 
 }  // namespace twk

@@ -1,38 +1,19 @@
 // The topic steps of the IPBoard engine: reading a topic's replies and editing its first
-// post, for Invision Power Board 2 and IP.Board 3 alike.
-#include <algorithm>
+// post, for Invision Power Board 2 and IP.Board 3 alike, through PageEngine's shared steps.
 #include <ctime>
 
 #include "engines/BoardText.h"
 #include "engines/IPBoardEngine.h"
+#include "engines/PostTime.h"
 #include "text/StringTable.h"
 
 namespace twk {
 namespace {
 
-// Board 2 edit links read "act=post&do=edit_post" (2.1: "act=Post&CODE=08"), IP.Board 3
-// links "module=post&section=post&do=edit_post"; each names the post as "p=".
-const std::vector<std::wstring> kEditLinks = {L"do=edit_post", L"CODE=08"};
 const wchar_t* const kReplyLink = L"do=reply_post";
 
-// The topic a link belongs to: "showtopic=N", or "/topic/N-" in friendly addresses; -1.
-int TopicOf(const std::wstring& url) {
-    const int shown = NumericQueryParam(url, L"showtopic");
-    if (shown >= 0) {
-        return shown;
-    }
-    const size_t at = url.find(L"/topic/");
-    if (at == std::wstring::npos) {
-        return -1;
-    }
-    int number = -1;
-    for (size_t i = at + 7; i < url.size() && url[i] >= L'0' && url[i] <= L'9'; ++i) {
-        number = (number < 0 ? 0 : number * 10) + (url[i] - L'0');
-    }
-    return number;
-}
-
-// The number after marker in url ("page__st__40", "/page-3"); -1 when absent.
+// The number after marker in url ("showtopic=5", "page__st__40", "/page-3"); -1 when
+// absent.
 int NumberAfter(const std::wstring& url, const std::wstring& marker) {
     const size_t at = url.find(marker);
     if (at == std::wstring::npos) {
@@ -45,45 +26,55 @@ int NumberAfter(const std::wstring& url, const std::wstring& marker) {
     return number;
 }
 
-// How many posts come before the page a link opens: board 2 and IP.Board 3.0-3.3 count
-// them ("st=40", "page__st__40"), IP.Board 3.4 numbers pages ("page=3", "/page-3"). 0 for
-// the first page.
-int OffsetOf(const std::wstring& url, int perPage) {
-    int start = NumericQueryParam(url, L"st");
-    if (start < 0) {
-        start = NumberAfter(url, L"page__st__");
-    }
-    if (start >= 0) {
-        return start;
-    }
-    int number = NumericQueryParam(url, L"page");
-    if (number < 0) {
-        number = NumberAfter(url, L"/page-");
-    }
-    return number > 1 ? (number - 1) * perPage : 0;
+// The posts before a page, where its address counts them: board 2 and IP.Board 3.0-3.3
+// ("st=40", "page__st__40"); -1 when it numbers pages instead.
+int CountedStart(const std::wstring& url) {
+    const int start = NumericQueryParam(url, L"st");
+    return start >= 0 ? start : NumberAfter(url, L"page__st__");
 }
 
 }  // namespace
 
-bool IPBoardEngine::HasPosts() {
-    return !PostAnchors().empty();
+int IPBoardEngine::TopicOf(const std::wstring& url) {
+    const int shown = NumericQueryParam(url, L"showtopic");
+    return shown >= 0 ? shown : NumberAfter(url, L"/topic/");
 }
 
-std::vector<HtmlCursor> IPBoardEngine::PostAnchors() const {
-    // <a name="entry123"></a> (board 2) or <a id='entry123'></a> (IP.Board 3).
-    std::vector<HtmlCursor> anchors;
+std::vector<PagePost> IPBoardEngine::FindPosts(const TopicSteps&) {
+    // <a name="entry123"></a> (board 2) or <a id='entry123'></a> (IP.Board 3) before each
+    // post.
+    std::vector<PagePost> posts;
     for (HtmlCursor at = page.FindElement(0, "a"); !at.AtEnd();
          at = page.FindNextElement("a", at, false)) {
         for (const char* attribute : {"name", "id"}) {
             const std::wstring value = page.ElementAttribute(at, attribute);
-            if (value.size() > 5 && value.rfind(L"entry", 0) == 0 && value[5] >= L'0' &&
-                value[5] <= L'9') {
-                anchors.push_back(at);
+            const int number = NumberAfter(value, L"entry");
+            if (value.starts_with(L"entry") && number >= 0) {
+                posts.push_back(PagePost{at, number});
                 break;
             }
         }
     }
-    return anchors;
+    return posts;
+}
+
+int IPBoardEngine::PageValue(const std::wstring& url, const TopicSteps&) {
+    // Only the read topic's page links; "view=getlastpost" and the like lead elsewhere.
+    if ((topic_ >= 0 && TopicOf(url) != topic_) || url.find(L"view=") != std::wstring::npos) {
+        return -1;
+    }
+    const int start = CountedStart(url);
+    if (start >= 0) {
+        return start;
+    }
+    // IP.Board 3.4 numbers its pages ("page=3", "/page-3").
+    const int number = NumericQueryParam(url, L"page");
+    return number >= 0 ? number : NumberAfter(url, L"/page-");
+}
+
+int IPBoardEngine::PostsBefore(const std::wstring& pageUrl, int value, int perPage,
+                               const TopicSteps&) {
+    return CountedStart(pageUrl) >= 0 ? value : perPage * (value - 1);
 }
 
 std::wstring IPBoardEngine::PostAuthor(HtmlCursor anchor) {
@@ -119,46 +110,15 @@ int64_t IPBoardEngine::PostTime(HtmlCursor anchor) const {
     return 0;
 }
 
-ResultCode IPBoardEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) {
-    info = ReplyInfo{};
-    ResultCode result = OpenTopicPage(topicUrl, &info.pages_read);
-    if (result != kOk) {
-        return result;
-    }
-    // The page links ("Last »" among them) name how many posts come before their page; the
-    // furthest one is the last page.
-    const int perPage = static_cast<int>(PostAnchors().size());
-    const int topic = TopicOf(topicUrl);
-    const int current = OffsetOf(web.current_url, perPage);
-    int offset = current;
-    std::wstring lastUrl = topicUrl;
-    for (int i = 0; page.SelectLink(i); ++i) {
-        const std::wstring url = page.LinkUrl();
-        const int start = OffsetOf(url, perPage);
-        if (start > offset && (topic < 0 || TopicOf(url) == topic) &&
-            url.find(L"view=") == std::wstring::npos) {
-            offset = start;
-            lastUrl = url;
-        }
-    }
-    if (offset > current) {
-        result = OpenTopicPage(lastUrl, &info.pages_read);
-        if (result != kOk) {
-            return result;
-        }
-    }
-    const std::vector<HtmlCursor> anchors = PostAnchors();
-    info.replies = offset + static_cast<int>(anchors.size()) - 1;
-    info.newest_url = WithoutSessionId(lastUrl);
-    if (info.replies > 0) {
-        info.newest_author = PostAuthor(anchors.back());
-        info.newest_time = PostTime(anchors.back());
-    }
-    return kOk;
+void IPBoardEngine::ReadNewestPost(const PagePost& post, ReplyInfo& info) {
+    info.newest_author = PostAuthor(post.element);
+    info.newest_time = PostTime(post.element);
 }
 
-ResultCode IPBoardEngine::EditLinkMissing(HtmlCursor firstPost) {
-    const std::wstring author = PostAuthor(firstPost);
+ResultCode IPBoardEngine::NoEditLink(const PagePost& first, std::wstring&) {
+    // The board shows the Edit button only where the account may edit the post: another
+    // member's post, a locked topic or (neither shown) the time limit.
+    const std::wstring author = PostAuthor(first.element);
     if (!author.empty() && !login_.empty() && author != CollapseWhitespace(login_)) {
         failure_text = LoadFormatted(kIdsEditNotOwnPost, author);
         return kEditRefused;
@@ -174,55 +134,24 @@ ResultCode IPBoardEngine::EditLinkMissing(HtmlCursor firstPost) {
     return kEditRefused;
 }
 
-ResultCode IPBoardEngine::EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
-                                    const std::wstring& body) {
-    ResultCode result = OpenTopicPage(topicUrl);
-    if (result != kOk) {
-        return result == kSignInNeeded ? kPageError : result;
-    }
-    const HtmlCursor first = PostAnchors().front();
-    std::wstring id = page.ElementAttribute(first, "name");
-    if (id.rfind(L"entry", 0) != 0) {
-        id = page.ElementAttribute(first, "id");
-    }
-    const int postId = NumericQueryParam(L"?p=" + id.substr(5), L"p");
-    // The board shows the Edit button only where the account may edit the post.
-    bool found = false;
-    for (int i = 0; !found && page.SelectLink(i); ++i) {
-        const std::wstring url = page.LinkUrl();
-        found = NumericQueryParam(url, L"p") == postId &&
-                std::any_of(kEditLinks.begin(), kEditLinks.end(), [&](const std::wstring& link) {
-                    return url.find(link) != std::wstring::npos;
-                });
-    }
-    if (!found) {
-        return EditLinkMissing(first);
-    }
-    result = OpenUrl(page.LinkUrl(), false);
-    if (result != kOk) {
-        return result;
-    }
-    HtmlForm form;
+bool IPBoardEngine::FillEditForm(HtmlForm& form, const std::wstring& subject,
+                                 const std::wstring& body) {
     if (!FindForm(form, [&](HtmlForm& candidate) {
             return SetFieldValue(candidate.fields, L"Post", body, true) &&
                    FindField(candidate.fields, L"dosubmit", kFieldSubmit, false) != kNoField;
         })) {
-        return EditRefusedHere();
+        return false;
     }
     // The title field is there only when the post opens the topic and the account may
     // retitle it.
     const size_t title = FindField(form.fields, L"TopicTitle", kFieldText, false);
     if (title == kNoField) {
         failure_text = LoadText(kIdsEditFormNoSubject);
-        return kEditRefused;
-    }
-    result = CheckLengthLimits(subject, body, form.fields[title].max_length, -1);
-    if (result != kOk) {
-        return result;
+        return false;
     }
     form.fields[title].value = subject;
     PressButton(form.fields, FindField(form.fields, L"dosubmit", kFieldSubmit, false));
-    return SendEdit(form, topicUrl, subject);
+    return true;
 }
 
 }  // namespace twk

@@ -508,6 +508,18 @@ std::wstring PageEngine::EditAddress(int) {
     return {};
 }
 
+ResultCode PageEngine::NoEditLink(const PagePost& first, std::wstring& editUrl) {
+    // Boards drop the link for a locked topic, a passed time limit or another account's
+    // post; the edit address itself answers which.
+    editUrl = EditAddress(first.id);
+    if (editUrl.empty()) {
+        failure_text = LoadText(kIdsNoEditLink);
+        return kEditRefused;
+    }
+    editUrl = page.ResolveUrl(editUrl);
+    return kOk;
+}
+
 bool PageEngine::ShowsSubject(const std::wstring& subject) {
     std::wstring title;
     if (!page.Title(title)) {
@@ -515,7 +527,12 @@ bool PageEngine::ShowsSubject(const std::wstring& subject) {
     }
     title = CollapseWhitespace(title);
     const std::wstring wanted = CollapseWhitespace(subject);
-    return !wanted.empty() && (title == wanted || title.starts_with(wanted + L" - "));
+    if (wanted.empty() || !title.starts_with(wanted)) {
+        return false;
+    }
+    const std::wstring rest = title.substr(wanted.size());
+    return rest.empty() || rest.starts_with(L" - ") || rest.starts_with(L" | ") ||
+           rest.starts_with(L" \x2014 ");
 }
 
 void PageEngine::ReadNewestPost(const PagePost&, ReplyInfo&) {}
@@ -601,6 +618,10 @@ int PageEngine::PageValue(const std::wstring& url, const TopicSteps& steps) {
     return steps.page_param.empty() ? -1 : NumericQueryParam(url, steps.page_param);
 }
 
+int PageEngine::PostsBefore(const std::wstring&, int value, int perPage, const TopicSteps& steps) {
+    return steps.page_param_counts_posts ? value : perPage * (value - 1);
+}
+
 bool PageEngine::LastPageLink(const TopicSteps& steps, int& value, std::wstring& url) {
     bool found = false;
     for (int i = 0; page.SelectLink(i); ++i) {
@@ -610,7 +631,7 @@ bool PageEngine::LastPageLink(const TopicSteps& steps, int& value, std::wstring&
             continue;
         }
         // Only the topic's own pagination: the page also links other topics and searches.
-        bool inside = false;
+        bool inside = steps.pagination_boxes.empty();
         const HtmlCursor saved = page.element_cursor;
         for (const ElementMatch& box : steps.pagination_boxes) {
             page.element_cursor = page.link_cursor;
@@ -629,12 +650,12 @@ bool PageEngine::LastPageLink(const TopicSteps& steps, int& value, std::wstring&
 }
 
 ResultCode PageEngine::NotTopicPage(const TopicSteps& steps, ResultCode code, bool askSignIn) {
-    if (askSignIn && !signed_in_ && AsksForSignIn()) {
-        failure_text = TopicPageMessage();
+    failure_text = TopicPageMessage();
+    const bool gone = ContainsAnyPhrase(failure_text, steps.gone_phrases);
+    if (askSignIn && !signed_in_ && (steps.guest_refusal_asks_sign_in ? !gone : AsksForSignIn())) {
         return kSignInNeeded;
     }
-    failure_text = TopicPageMessage();
-    if (ContainsAnyPhrase(failure_text, steps.gone_phrases)) {
+    if (gone) {
         return kTopicGone;
     }
     if (failure_text.empty() && code == kPageError) {
@@ -671,7 +692,7 @@ ResultCode PageEngine::ReadTopicReplies(const std::wstring& topicUrl, ReplyInfo&
         if (posts.empty()) {
             return NotTopicPage(steps, kPageError, false);
         }
-        before = steps.page_param_counts_posts ? value : static_cast<int>(per_page) * (value - 1);
+        before = PostsBefore(last_url, value, static_cast<int>(per_page), steps);
     }
     info.replies = before + static_cast<int>(posts.size()) - 1;
     info.newest_url = WithoutSessionId(web.current_url);
@@ -699,6 +720,13 @@ ResultCode PageEngine::EditFirstPost(const std::wstring& topicUrl, const std::ws
         const std::wstring link = page.LinkUrl();
         const std::wstring number = std::to_wstring(first);
         for (const std::wstring& pattern : steps.edit_link_patterns) {
+            if (!steps.edit_post_param.empty()) {
+                if (link.find(pattern) != std::wstring::npos &&
+                    NumericQueryParam(link, steps.edit_post_param) == first) {
+                    edit_url = link;
+                }
+                continue;
+            }
             const size_t at = link.find(pattern);
             const size_t end = at + pattern.size() + number.size();
             if (at != std::wstring::npos &&
@@ -709,22 +737,25 @@ ResultCode PageEngine::EditFirstPost(const std::wstring& topicUrl, const std::ws
         }
     }
     if (edit_url.empty()) {
-        // Boards drop the link for a locked topic, a passed time limit or another
-        // account's post; the edit address itself answers which.
-        edit_url = EditAddress(first);
-        if (edit_url.empty()) {
-            failure_text = LoadText(kIdsNoEditLink);
-            return kEditRefused;
+        result = NoEditLink(posts.front(), edit_url);
+        if (result != kOk) {
+            return result;
         }
-        edit_url = page.ResolveUrl(edit_url);
     }
     result = OpenTopicPage(edit_url);
     if (result != kOk) {
         return result;
     }
     HtmlForm form;
+    failure_text.clear();
     if (!FillEditForm(form, subject, body)) {
-        return NotTopicPage(steps, kEditRefused, false);
+        // A form that will not do says why; a page without one speaks for itself.
+        const std::wstring why = failure_text;
+        result = NotTopicPage(steps, kEditRefused, false);
+        if (result == kEditRefused && !why.empty()) {
+            failure_text = why;
+        }
+        return result;
     }
     result = CheckDeclaredLimits(form, subject, body);
     if (result != kOk) {

@@ -86,6 +86,13 @@ struct TopicSteps {
     bool page_param_counts_posts = true;
     // The board's words (lower case) for a topic that is not there.
     std::vector<std::wstring> gone_phrases = {};
+    // Set where the edit link names its post in this query parameter after other ones
+    // (IPBoard's "do=edit_post&f=2&t=5&p=12"): the link holds one of edit_link_patterns
+    // anywhere and the parameter's value is the post's number.
+    std::wstring edit_post_param = {};
+    // Boards whose guest pages all carry a sign-in form: a guest's page without posts asks
+    // for a sign-in unless the board's words say the topic is gone.
+    bool guest_refusal_asks_sign_in = false;
 };
 
 // A post on a topic page: its element and its number.
@@ -181,12 +188,16 @@ protected:
     ResultCode EditFirstPost(const std::wstring& topicUrl, const std::wstring& subject,
                              const std::wstring& body, const TopicSteps& steps);
     // Finds the edit form on the current page and fills in subject and body and the
-    // button to press. False when the page has no complete form.
+    // button to press. False when the page has no complete form; failure_text may then
+    // say why a form it found will not do.
     virtual bool FillEditForm(HtmlForm& form, const std::wstring& subject,
                               const std::wstring& body);
     // The address that edits post postId, for a topic page without the link (the board
     // then answers why). Empty: none is known.
     virtual std::wstring EditAddress(int postId);
+    // What follows when the topic page shows no edit link on its first post. The default
+    // takes EditAddress (kOk, editUrl set) and refuses when none is known.
+    virtual ResultCode NoEditLink(const PagePost& first, std::wstring& editUrl);
     // True when the current topic page shows subject as the topic's title. The default
     // reads the page title: the subject alone or followed by " - " and the board's name.
     virtual bool ShowsSubject(const std::wstring& subject);
@@ -203,6 +214,10 @@ protected:
     // The value of the page parameter of a topic page's address (-1 when it has none,
     // which is the first page).
     virtual int PageValue(const std::wstring& url, const TopicSteps& steps);
+    // The posts before the topic page at pageUrl, whose page value is value, when perPage
+    // posts fill a page. The default follows page_param_counts_posts.
+    virtual int PostsBefore(const std::wstring& pageUrl, int value, int perPage,
+                            const TopicSteps& steps);
     // Fills newest_author and newest_time from a post where the board shows them.
     virtual void ReadNewestPost(const PagePost& post, ReplyInfo& info);
     // Opens a topic (or edit) page. The board's pages that come with an error status
@@ -228,12 +243,14 @@ private:
     ResultCode CheckDeclaredLimits(const HtmlForm& form, const std::wstring& subject,
                                    const std::wstring& body);
 
-    // The page link with the highest page value in the pagination boxes, and that value;
-    // false when the page links no page after value.
+    // The page link with the highest page value in the pagination boxes (without boxes:
+    // anywhere, PageValue alone telling the topic's page links), and that value; false
+    // when the page links no page after value.
     bool LastPageLink(const TopicSteps& steps, int& value, std::wstring& url);
-    // The failure of a page that should have been a topic or an edit form: kTopicGone for
-    // the board's gone words, kSignInNeeded for a sign-in form (when askSignIn and not
-    // signed in), otherwise code; the board's words in failure_text.
+    // The failure of a page that should have been a topic or an edit form: kSignInNeeded
+    // for a sign-in form (when askSignIn and not signed in; see
+    // guest_refusal_asks_sign_in), kTopicGone for the board's gone words, otherwise code;
+    // the board's words in failure_text.
     ResultCode NotTopicPage(const TopicSteps& steps, ResultCode code, bool askSignIn);
 
     const BoardWords& words_;

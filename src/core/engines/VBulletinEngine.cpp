@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "engines/BoardText.h"
+
 namespace twk {
 
 namespace {
@@ -41,14 +43,22 @@ const SignInSteps kSignIn = {
     {kSignOutPattern}, {}, {}, false, false, 0, true,
 };
 
-// "Invalid Thread specified. If you followed a valid link, please notify the
-// administrator", and the same for a post; Russian boards: "Неверно указана тема."
-const TopicPageSteps kTopic = {
-    {L"invalid thread specified", L"invalid post specified", L"no thread specified",
-     L"неверно указана тема", L"неверно указано сообщение"},
-    {kSignOutPattern},
-    kWords.moderation_phrases,
-    15,
+// Thread pages: each post carries <a id="postcount<post id>">, the first one on page 1 the
+// thread's first post; its Edit button "editpost.php?do=editpost&p=<post id>" is there only
+// where the account may edit. Page links "showthread.php?t=T&page=N" (PageValue tells them
+// from other threads'). "Invalid Thread specified. If you followed a valid link, please
+// notify the administrator", and the same for a post; Russian boards: "Неверно указана
+// тема." Guest pages carry the sign-in form, so a thread refused to a guest asks for one.
+const TopicSteps kTopic = {
+    .post_tag = "a",
+    .post_id_prefix = L"postcount",
+    .edit_link_patterns = {L"do=editpost&p="},
+    .pause_before = 15,
+    .page_param = L"page",
+    .page_param_counts_posts = false,
+    .gone_phrases = {L"invalid thread specified", L"invalid post specified", L"no thread specified",
+                     L"неверно указана тема", L"неверно указано сообщение"},
+    .guest_refusal_asks_sign_in = true,
 };
 
 const NewTopicSteps kNewTopic = {
@@ -75,7 +85,18 @@ std::wstring Trimmed(const std::wstring& text) {
 
 }  // namespace
 
-VBulletinEngine::VBulletinEngine() : TopicPageEngine(kWords, kTopic) {}
+VBulletinEngine::VBulletinEngine() : PageEngine(kWords) {}
+
+ResultCode VBulletinEngine::EditTopic(const std::wstring& topicUrl, const std::wstring& subject,
+                                      const std::wstring& body) {
+    thread_ = NumericQueryParam(topicUrl, L"t");
+    return EditFirstPost(topicUrl, subject, body, kTopic);
+}
+
+ResultCode VBulletinEngine::ReadReplies(const std::wstring& topicUrl, ReplyInfo& info) {
+    thread_ = NumericQueryParam(topicUrl, L"t");
+    return ReadTopicReplies(topicUrl, info, kTopic);
+}
 
 ResultCode VBulletinEngine::SignIn(const std::wstring& login, const std::wstring& password,
                                    std::wstring& forumTitle) {
