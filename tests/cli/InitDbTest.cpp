@@ -77,10 +77,15 @@ TEST_F(InitDbTest, CreatesADatabaseTheProgramAccepts) {
 
         {
             SqliteConnection raw(path);
-            EXPECT_EQ(
-                raw.Query("SELECT [name] FROM sqlite_master WHERE [type]='table' "
-                          "ORDER BY [name]"),
-                (Rows{{"forum"}, {"message"}, {"option"}, {"profile"}, {"sending"}, {"submit"}}));
+            EXPECT_EQ(raw.Query("SELECT [name] FROM sqlite_master WHERE [type]='table' "
+                                "ORDER BY [name]"),
+                      (Rows{{"forum"},
+                            {"message"},
+                            {"option"},
+                            {"profile"},
+                            {"sending"},
+                            {"submit"},
+                            {"topic"}}));
             EXPECT_EQ(raw.Query("SELECT [profile_id], [option], [value] FROM [option]"),
                       (Rows{{"0", "0", "1"}}));
         }

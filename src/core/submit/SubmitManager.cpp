@@ -142,6 +142,7 @@ void SubmitManager::Reload(int32_t profileId, const MessageRecord& message) {
         }
     }
     RebuildIndexes();
+    AdoptPostedTexts();
     NotifyState();
 }
 
@@ -604,13 +605,10 @@ void SubmitManager::RecordResult(Slot& slot, int code, bool settled) {
         posted->body = job.topic_body;
         posted->ttime = finished.stime;
         if (job.topic_subject.empty()) {
-            // A topic found after an interrupted sending: that sending's subject is known,
-            // its body only when the subject is still the message's.
-            posted->subject = job.interrupted ? job.interrupted->subject : std::wstring();
+            // A topic found after an interrupted sending carries what that sending sent:
+            // its subject is known; its body is taken to be the message's.
+            posted->subject = job.interrupted ? job.interrupted->subject : job.message_copy.subject;
             posted->body = job.message_copy.msg;
-            if (posted->subject != job.message_copy.subject) {
-                posted->ttime = 0;
-            }
         }
         topics_[forum_id] = *posted;
     }

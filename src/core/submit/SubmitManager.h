@@ -39,9 +39,8 @@ struct RunSummary {
     int failed = 0;
 };
 
-// A topic posted for a message whose subject or body the message no longer has (or whose
-// posted text was never recorded): result 0 with an address, and its [topic] row, if any,
-// does not hold the message's text.
+// A topic posted for a message whose subject or body the message no longer has: result 0
+// with an address, and its [topic] row holds other text than the message's.
 bool IsOutOfDate(const SubmitRecord* result, const TopicRecord* topic,
                  const MessageRecord& message);
 
@@ -209,6 +208,9 @@ private:
     // A stopped topic job: an update that went out is recorded as interrupted.
     void AbortTopicJob(Slot& slot);
     void SaveTopicState(const TopicRecord& topic);
+    // Gives the message's topics without a known text (posted before it was kept) the
+    // message's text as it is now.
+    void AdoptPostedTexts();
     TopicRecord& TopicOf(int32_t forumId);
     void FinishRunIfDone();
 

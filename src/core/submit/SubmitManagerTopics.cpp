@@ -24,11 +24,8 @@ bool HasTopic(const SubmitRecord* result) {
 
 bool IsOutOfDate(const SubmitRecord* result, const TopicRecord* topic,
                  const MessageRecord& message) {
-    if (!HasTopic(result)) {
+    if (!HasTopic(result) || topic == nullptr || topic->ttime == 0) {
         return false;
-    }
-    if (topic == nullptr || topic->ttime == 0) {
-        return true;
     }
     return topic->subject != message.subject || topic->body != message.msg;
 }
@@ -40,6 +37,24 @@ const TopicRecord* SubmitManager::FindTopic(int32_t forumId) const {
 
 bool SubmitManager::IsOutOfDate(int32_t forumId) const {
     return twk::IsOutOfDate(FindResult(forumId), FindTopic(forumId), message_);
+}
+
+void SubmitManager::AdoptPostedTexts() {
+    for (const SubmitRecord& result : results_) {
+        if (!HasTopic(&result) || result.message_id != message_.message_id) {
+            continue;
+        }
+        TopicRecord& topic = TopicOf(result.forum_id);
+        if (topic.ttime != 0) {
+            continue;
+        }
+        // Posted before the program kept what it sent: the topic is taken to show the
+        // message as it is now, so that the next change of the message marks it.
+        topic.subject = message_.subject;
+        topic.body = message_.msg;
+        topic.ttime = result.stime != 0 ? result.stime : Now();
+        SaveTopicState(topic);
+    }
 }
 
 TopicRecord& SubmitManager::TopicOf(int32_t forumId) {

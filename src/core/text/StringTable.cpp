@@ -100,7 +100,6 @@ constexpr Entry kStrings[] = {
     {186, L"The forum answered %1% for the topic: it is gone."},
     {187, L"This forum script cannot edit topics."},
     {188, L"This forum script cannot read replies."},
-    {189, L"What this topic was posted with is not recorded; updating puts the message in."},
     {190, L"The topic's first post offers no edit link to this account."},
     {191, L"The forum answered \"%1%\", but the topic still shows the old subject."},
     {192, L"The page shows no posts of a topic."},

@@ -88,7 +88,6 @@ enum StringId : int {
     kIdsTopicAnswered = 186,
     kIdsCannotEditTopics = 187,
     kIdsCannotReadReplies = 188,
-    kIdsPostedTextUnknown = 189,
     kIdsTopicHiddenFromAccount = 179,
     kIdsRunSummary = 170,
     kIdsColumnReplies = 171,

@@ -194,7 +194,7 @@ TEST_F(TopicRunTest, CheckRepliesCountsAndTellsWhatIsNewSinceTheLastCheck) {
     EXPECT_EQ(reopened.RepliesCellText(gone), L"gone");
 }
 
-TEST_F(TopicRunTest, TopicsPostedBeforeTheirTextWasKeptCountAsOutOfDate) {
+TEST_F(TopicRunTest, ATopicPostedBeforeItsTextWasKeptIsMarkedByTheNextChangeOfTheMessage) {
     test::ForumSpec kind;
     kind.main_url = board_.MainUrl();
     ForumList forums = test::AddForums(profile_, 1, kind);
@@ -206,6 +206,10 @@ TEST_F(TopicRunTest, TopicsPostedBeforeTheirTextWasKeptCountAsOutOfDate) {
     old.thread = board_.TopicUrl(1);
     ASSERT_EQ(StoreSubmitResult(old, false), 0);
     manager_.Reload(profile_, message_);
+    EXPECT_FALSE(manager_.IsOutOfDate(forums[0].forum_id));
+    EXPECT_EQ(StoredTopic(forums[0].forum_id, message_.message_id).subject, L"Release 1.0");
+
+    Edit(L"Release 1.0.1", L"[b]Out now[/b]");
     EXPECT_TRUE(manager_.IsOutOfDate(forums[0].forum_id));
     EXPECT_TRUE(manager_.CanUpdate());
 }

@@ -65,7 +65,8 @@ TEST_F(SubmitListTest, ShowsTheProfilesForumsWithTheMessagesResults) {
     EXPECT_EQ(Find<QLabel>("profileName")->text(), QStringLiteral("Profile"));
     const QStringList headers = {QStringLiteral("Forum"),    QStringLiteral("Section"),
                                  QStringLiteral("Username"), QStringLiteral("Submit Date"),
-                                 QStringLiteral("Result"),   QStringLiteral("Topic URL")};
+                                 QStringLiteral("Result"),   QStringLiteral("Topic URL"),
+                                 QStringLiteral("Replies")};
     for (int column = 0; column < kColumnCount; ++column) {
         EXPECT_EQ(Model().headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
                   headers[column]);
@@ -259,7 +260,9 @@ TEST_F(SubmitListTest, ResubmitClearsFinishedRowsAndLeavesRunningOnesAlone) {
     ListSubmits(L"[submit_id]=" + std::to_wstring(finished_submit), stored);
     EXPECT_TRUE(stored.empty());
     EXPECT_EQ(Page().manager().FindResult(finished), nullptr);
-    EXPECT_EQ(Column(kColumnResult)[0], QString());
+    // It is the running forum's board and account: it waits for that job.
+    EXPECT_EQ(Column(kColumnResult)[0],
+              QStringLiteral("Waiting for this account's other forum ..."));
     EXPECT_EQ(Column(kColumnTopicUrl)[0], QString());
     EXPECT_EQ(Column(kColumnSubmitDate)[0], QString());
     ASSERT_NE(Page().manager().FindResult(running), nullptr);
@@ -355,9 +358,10 @@ TEST_F(SubmitListTest, ContextMenuEnablesEntriesForTheSelectionAndTheFocusedRow)
     for (QAction* action : Page().PrepareContextMenu()->actions()) {
         texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
     }
-    EXPECT_EQ(texts.join(QLatin1Char('|')),
-              QStringLiteral("Open Forum|Open Result|Resubmit|-|Edit|Delete|Password "
-                             "Changer|-|Find"));
+    EXPECT_EQ(
+        texts.join(QLatin1Char('|')),
+        QStringLiteral("Open Forum|Open Result|Open Newest Reply|Resubmit|-|Edit|Delete|Password "
+                       "Changer|-|Find"));
 }
 
 TEST_F(SubmitListTest, OpenResultOpensTheTopicElseTheLogAndOpenForumTheMainAddress) {
