@@ -151,12 +151,28 @@ void JobThreadMain(SubmitJob& job) {
     job.active_engine.reset();
 }
 
-ResultCode RunSubmit(SubmitJob& job) {
-    ForumEngine& engine = *job.active_engine;
+namespace {
+
+// Sets the forum's address and signs in with its account.
+ResultCode SignInToForum(SubmitJob& job, ForumEngine& engine) {
     engine.ReportStep(kIdsSendingLogin);
     engine.SetBaseUrl(job.forum_copy.main_url);
-    ResultCode code =
-        engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
+    return engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
+}
+
+// What the job sends, and the gate it passes before sending: the owner records the
+// sending first.
+void PrepareSending(SubmitJob& job, ForumEngine& engine) {
+    engine.SetSendGate([&job, &engine] { return AskToSend(job, engine); });
+    job.topic_subject = job.message_copy.subject;
+    job.topic_body = job.message_copy.msg;
+}
+
+}  // namespace
+
+ResultCode RunSubmit(SubmitJob& job) {
+    ForumEngine& engine = *job.active_engine;
+    ResultCode code = SignInToForum(job, engine);
     if (code != kOk) {
         return code;
     }
@@ -176,9 +192,7 @@ ResultCode RunSubmit(SubmitJob& job) {
         }
     }
     engine.ReportStep(kIdsSendingMessage);
-    engine.SetSendGate([&job, &engine] { return AskToSend(job, engine); });
-    job.topic_subject = job.message_copy.subject;
-    job.topic_body = job.message_copy.msg;
+    PrepareSending(job, engine);
     return engine.PostTopic(job.topic_subject, job.topic_body, job.topic_url);
 }
 
@@ -198,17 +212,12 @@ ResultCode RunScan(SubmitJob& job) {
 
 ResultCode RunUpdate(SubmitJob& job) {
     ForumEngine& engine = *job.active_engine;
-    engine.ReportStep(kIdsSendingLogin);
-    engine.SetBaseUrl(job.forum_copy.main_url);
-    ResultCode code =
-        engine.SignIn(job.forum_copy.login, job.forum_copy.pass, job.forum_page_title);
+    ResultCode code = SignInToForum(job, engine);
     if (code != kOk) {
         return code;
     }
     engine.ReportStep(kIdsUpdatingTopic);
-    engine.SetSendGate([&job, &engine] { return AskToSend(job, engine); });
-    job.topic_subject = job.message_copy.subject;
-    job.topic_body = job.message_copy.msg;
+    PrepareSending(job, engine);
     return engine.EditTopic(job.topic_url, job.topic_subject, job.topic_body);
 }
 

@@ -13,16 +13,6 @@
 namespace twk {
 namespace {
 
-void CountOutcome(RunSummary& summary, int code) {
-    if (code == kOk) {
-        ++summary.ok;
-    } else if (code == kCheckResult) {
-        ++summary.look;
-    } else {
-        ++summary.failed;
-    }
-}
-
 std::wstring LowerAscii(std::wstring text) {
     for (wchar_t& c : text) {
         if (c >= L'A' && c <= L'Z') {
@@ -337,6 +327,16 @@ void SubmitManager::StartRun() {
     NotifyState();
 }
 
+void RunSummary::Count(int code) {
+    if (code == kOk) {
+        ++ok;
+    } else if (code == kCheckResult) {
+        ++look;
+    } else {
+        ++failed;
+    }
+}
+
 void SubmitManager::StopRun() {
     halt_requested_ = true;
     NotifyWaiting();
@@ -391,7 +391,7 @@ void SubmitManager::AbortRun() {
             // the next run's look in the section.
             job.failure_text = LoadText(kIdsStoppedAfterSending);
             job.topic_url.clear();
-            CountOutcome(last_summary_, kCheckResult);
+            last_summary_.Count(kCheckResult);
             RecordResult(*slot, kCheckResult, false);
         } else if (job.message_copy.message_id == message_.message_id) {
             unfinished.emplace(job.forum_copy.forum_id, slot->displaced);
@@ -509,7 +509,7 @@ void SubmitManager::OnJobDone(int slotIndex, int code) {
     }
     // A job stopped before sending changed nothing: it is not counted.
     if (code != kStopped || slot.sent) {
-        CountOutcome(last_summary_, code);
+        last_summary_.Count(code);
     }
     // A result after sending says what became of that post; so does an interrupted post
     // found in the section (0 without sending). Any other result leaves an interrupted

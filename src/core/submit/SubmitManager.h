@@ -37,6 +37,9 @@ struct RunSummary {
     // Results that ask the user to look (9: check the result; an interrupted sending).
     int look = 0;
     int failed = 0;
+
+    // Counts a forum's result code: 0 is OK, 9 asks for a look, any other failed.
+    void Count(int code);
 };
 
 // A topic posted for a message whose subject or body the message no longer has: result 0
@@ -203,6 +206,9 @@ private:
     bool StartNextTopicJob(int slot);
     // The board's job ended: its next forum of the topic run may start.
     void ReadyNextTopic(const std::wstring& board);
+    // The status or waiting text of a forum in the running topic run of that kind; empty
+    // when there is none.
+    std::wstring RunningTopicText(RunKind kind, int32_t forumId) const;
     void OnTopicJobDone(Slot& slot, int code);
     void OnTopicJobSending(Slot& slot);
     // A stopped topic job: an update that went out is recorded as interrupted.

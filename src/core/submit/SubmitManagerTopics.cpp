@@ -245,13 +245,7 @@ void SubmitManager::OnTopicJobDone(Slot& slot, int code) {
         NotifyForum(forum_id);
         return;
     }
-    if (code == kOk) {
-        ++last_summary_.ok;
-    } else if (code == kCheckResult) {
-        ++last_summary_.look;
-    } else {
-        ++last_summary_.failed;
-    }
+    last_summary_.Count(code);
     if (job.message_copy.message_id != message_.message_id) {
         return;
     }
@@ -327,15 +321,20 @@ std::wstring SubmitManager::SummaryText() const {
                       last_summary_.failed);
 }
 
+std::wstring SubmitManager::RunningTopicText(RunKind kind, int32_t forumId) const {
+    if (run_kind_ != kind || running_jobs_ <= 0) {
+        return {};
+    }
+    auto status = topic_status_.find(forumId);
+    if (status != topic_status_.end()) {
+        return LoadText(status->second);
+    }
+    return IsWaiting(forumId) ? LoadText(kIdsWaitingForAccount) : std::wstring();
+}
+
 std::wstring SubmitManager::RepliesCellText(int32_t forumId) const {
-    if (run_kind_ == RunKind::kReplies && running_jobs_ > 0) {
-        auto status = topic_status_.find(forumId);
-        if (status != topic_status_.end()) {
-            return LoadText(status->second);
-        }
-        if (IsWaiting(forumId)) {
-            return LoadText(kIdsWaitingForAccount);
-        }
+    if (std::wstring running = RunningTopicText(RunKind::kReplies, forumId); !running.empty()) {
+        return running;
     }
     if (!HasTopic(FindResult(forumId))) {
         return {};
@@ -360,14 +359,8 @@ std::wstring SubmitManager::RepliesCellText(int32_t forumId) const {
 }
 
 std::wstring SubmitManager::TopicStateText(int32_t forumId) const {
-    if (run_kind_ == RunKind::kUpdate && running_jobs_ > 0) {
-        auto status = topic_status_.find(forumId);
-        if (status != topic_status_.end()) {
-            return LoadText(status->second);
-        }
-        if (IsWaiting(forumId)) {
-            return LoadText(kIdsWaitingForAccount);
-        }
+    if (std::wstring running = RunningTopicText(RunKind::kUpdate, forumId); !running.empty()) {
+        return running;
     }
     if (!HasTopic(FindResult(forumId))) {
         return {};
