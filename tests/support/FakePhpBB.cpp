@@ -642,7 +642,7 @@ void FakePhpBB::Posting(const httplib::Request& request, httplib::Response& resp
     Visit visit = Begin(request, response);
     int forumId = IntParam(request, "f");
     std::string mode = request.get_param_value("mode");
-    if (generation_ == 3 && mode == "edit") {
+    if (mode == (generation_ == 3 ? "edit" : "editpost")) {
         Edit(request, response, visit);
         return;
     }
@@ -821,16 +821,18 @@ void FakePhpBB::Topic(const httplib::Request& request, httplib::Response& respon
     if (options_.topic_page_has_reply_link && !topic.locked) {
         flags.insert(L"CAN_REPLY");
     }
-    SendBoardPage(response, visit, "viewtopic_body",
-                  {{L"PAGE_TITLE", EscapeHtml(topic.subject)},
-                   {L"TOPIC_ID", std::to_wstring(id)},
-                   {L"TOPIC_TITLE", EscapeHtml(topic.subject)},
-                   {L"POST_COUNT", std::to_wstring(posts) + (posts == 1 ? L" post" : L" posts")},
-                   {L"PAGE_LINKS", links},
-                   {L"PAGE_NUMBER", std::to_wstring(start / per_page + 1)},
-                   {L"PAGE_TOTAL", std::to_wstring(pages)},
-                   {L"POST_ROWS", PostRows(visit, topic, start)}},
-                  flags);
+    SendBoardPage(
+        response, visit, "viewtopic_body",
+        // phpBB 2's viewtopic.php: "View topic - " and the subject.
+        {{L"PAGE_TITLE", (generation_ == 2 ? L"View topic - " : L"") + EscapeHtml(topic.subject)},
+         {L"TOPIC_ID", std::to_wstring(id)},
+         {L"TOPIC_TITLE", EscapeHtml(topic.subject)},
+         {L"POST_COUNT", std::to_wstring(posts) + (posts == 1 ? L" post" : L" posts")},
+         {L"PAGE_LINKS", links},
+         {L"PAGE_NUMBER", std::to_wstring(start / per_page + 1)},
+         {L"PAGE_TOTAL", std::to_wstring(pages)},
+         {L"POST_ROWS", PostRows(visit, topic, start)}},
+        flags);
 }
 
 std::wstring FakePhpBB::PostRows(const Visit& visit, const FakeTopic& topic, int start) const {
@@ -878,6 +880,7 @@ void FakePhpBB::EditPage(httplib::Response& response, const Visit& visit, const 
          {L"POSTING_TITLE", L"Edit post"},
          {L"FORM_ACTION", L"./posting.php?mode=edit&amp;p=" + id +
                               (visit.sid_in_links ? L"&amp;sid=" + Widen(visit.sid) : L"")},
+         {L"POST_ID", id},
          {L"SUBJECT_VALUE", EscapeHtml(topic.subject)},
          {L"MESSAGE_VALUE", EscapeHtml(topic.body)},
          {L"MESSAGE_CHECKSUM", L"81dbf2f1578bd64614e65b38b90fd7e2"},
@@ -895,21 +898,38 @@ void FakePhpBB::Edit(const httplib::Request& request, httplib::Response& respons
                      const Visit& visit) {
     const int id = IntParam(request, "p");
     if (!visit.signed_in) {
-        SignInPage(response, visit, L"", "./posting.php?mode=edit&p=" + std::to_string(id));
+        if (generation_ == 3) {
+            SignInPage(response, visit, L"", "./posting.php?mode=edit&p=" + std::to_string(id));
+        } else {
+            Redirect(response, AbsoluteWithSid("login.php?redirect=posting.php?mode=editpost&p=" +
+                                                   std::to_string(id),
+                                               visit));
+        }
         return;
     }
     // The words of phpBB 3.3's refusals, in its order: locked topic, not the member's
-    // post, edit time passed.
+    // post, edit time passed; phpBB 2.0's (lang_main.php: No_such_post, Topic_locked,
+    // Edit_own_posts) on its message page. phpBB 2 has no edit time limit.
+    const bool second = generation_ == 2;
     switch (CheckEdit(id)) {
         case EditRefusal::kGone:
-            Message(response, visit, L"Information", L"The requested post does not exist.", "");
+            Message(response, visit, L"Information",
+                    second ? L"There is no such post. Please return and try again."
+                           : L"The requested post does not exist.",
+                    "");
             return;
         case EditRefusal::kLocked:
             Message(response, visit, L"Information",
-                    L"This topic is locked, you cannot edit posts or make further replies.", "");
+                    second ? L"This topic is locked: you cannot edit posts or make replies."
+                           : L"This topic is locked, you cannot edit posts or make further "
+                             L"replies.",
+                    "");
             return;
         case EditRefusal::kNotOwn:
-            Message(response, visit, L"Information", L"You cannot edit posts in this forum.", "");
+            Message(response, visit, L"Information",
+                    second ? L"Sorry, but you can only edit your own posts."
+                           : L"You cannot edit posts in this forum.",
+                    "");
             return;
         case EditRefusal::kTooLate:
             Message(response, visit, L"Information", L"You can no longer edit or delete that post.",
@@ -924,8 +944,12 @@ void FakePhpBB::Edit(const httplib::Request& request, httplib::Response& respons
         EditPage(response, visit, topic, L"");
         return;
     }
-    if (!CheckFormKey(request, visit, "posting")) {
+    if (generation_ == 3 && !CheckFormKey(request, visit, "posting")) {
         EditPage(response, visit, topic, L"The submitted form was invalid. Try submitting again.");
+        return;
+    }
+    if (generation_ == 2 && request.get_param_value("sid") != visit.sid) {
+        Message(response, visit, L"Information", L"Invalid Session. Please resubmit the form.", "");
         return;
     }
     if (!request.has_param("post")) {
@@ -947,6 +971,17 @@ void FakePhpBB::Edit(const httplib::Request& request, httplib::Response& respons
             "<html><head><title>502 Bad Gateway</title></head><body><center>"
             "<h1>502 Bad Gateway</h1></center></body></html>",
             "text/html");
+        return;
+    }
+    if (generation_ == 2) {
+        // phpBB 2.0: the message page of a stored post, whose refresh leads to it.
+        const std::string sidAmp = visit.sid_in_links ? "&amp;sid=" + visit.sid : "";
+        const std::string link =
+            "viewtopic.php?p=" + std::to_string(id) + sidAmp + "#" + std::to_string(id);
+        Message(response, visit, L"Information",
+                L"Your message has been entered successfully.<br /><br />Click <a href=\"" +
+                    Widen(link) + L"\">Here</a> to view your message",
+                link);
         return;
     }
     // phpBB 3.3: an empty 302 to the edited post.

@@ -1,5 +1,6 @@
 #include "support/FakeSMF.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 
@@ -292,10 +293,15 @@ void FakeSMF::Get(const httplib::Request& request, httplib::Response& response) 
             SaveSession(visit);
         }
         Redirect(response, "index.php");
+    } else if (action == "post" && query.count("msg") != 0) {
+        EditPage(response, visit, NumberOf(Field(query, "msg")));
     } else if (action == "post") {
         PostingPage(response, visit, NumberOf(Field(query, "board")), L"", L"", L"");
     } else if (query.count("topic") != 0) {
-        Display(response, visit, NumberOf(Field(query, "topic")));
+        const std::string topic = Field(query, "topic");
+        const size_t dot = topic.find('.');
+        Display(response, visit, NumberOf(topic),
+                dot == std::string::npos ? std::string() : topic.substr(dot + 1));
     } else if (query.count("board") != 0) {
         MessageIndex(response, visit, NumberOf(Field(query, "board")));
     } else if (action.empty()) {
@@ -311,6 +317,8 @@ void FakeSMF::Post(const httplib::Request& request, httplib::Response& response)
     const std::string action = Field(query, "action");
     if (action == "login2") {
         SignInPost(request, response, visit);
+    } else if (action == "post2" && query.count("msg") != 0) {
+        EditPost(request, response, visit, NumberOf(Field(query, "msg")));
     } else if (action == "post2") {
         PostingPost(request, response, visit, NumberOf(Field(query, "board")));
     } else {
@@ -456,6 +464,14 @@ void FakeSMF::PostingPage(httplib::Response& response, Visit& visit, int board,
                        L"Sorry, you aren't allowed to post new topics in this board.");
         return;
     }
+    FakeTopic topic;
+    topic.subject = subject;
+    topic.body = message;
+    SendPostForm(response, visit, board, 0, topic, error);
+}
+
+void FakeSMF::SendPostForm(httplib::Response& response, Visit& visit, int board, int msg,
+                           const FakeTopic& topic, const std::wstring& error) {
     // A new seqnum each time the form is shown; it is good for one sending.
     const std::string seqnum = std::to_string(100000 + visit.session.seqnums.size() * 7919);
     visit.session.seqnums.insert(seqnum);
@@ -467,12 +483,24 @@ void FakeSMF::PostingPage(httplib::Response& response, Visit& visit, int board,
     if (options_.moderated_boards.count(board) != 0) {
         flags.insert(L"MODERATED");
     }
-    SendBoardPage(response, visit, "post", L"Start new topic",
+    // The edit form is the posting form with the message's number in its address, the
+    // topic's, a reason for the edit, and "Save" for "Post".
+    std::wstring limit = options_.subject_maxlength ? L"maxlength=\"80\"" : L"";
+    if (msg > 0) {
+        flags.insert(L"EDIT");
+        limit = L"maxlength=\"84\"";
+    }
+    const std::wstring heading = msg > 0 ? L"Modify message" : L"Start new topic";
+    SendBoardPage(response, visit, "post", heading,
                   {{L"ID", std::to_wstring(board)},
+                   {L"MSG", std::to_wstring(msg)},
+                   {L"TOPIC_FIELD", std::to_wstring(msg > 0 ? topic.id : 0)},
+                   {L"HEADING", heading},
+                   {L"BUTTON", msg > 0 ? L"Save" : L"Post"},
                    {L"ERROR", EscapeHtml(error)},
-                   {L"SUBJECT", EscapeHtml(subject)},
-                   {L"SUBJECT_LIMIT", options_.subject_maxlength ? L"maxlength=\"80\"" : L""},
-                   {L"MESSAGE", EscapeHtml(message)},
+                   {L"SUBJECT", EscapeHtml(topic.subject)},
+                   {L"SUBJECT_LIMIT", limit},
+                   {L"MESSAGE", EscapeHtml(topic.body)},
                    {L"SEQNUM", Widen(seqnum)}},
                   flags);
 }
@@ -549,36 +577,243 @@ void FakeSMF::PostingPost(const httplib::Request& request, httplib::Response& re
                            : "index.php?board=" + std::to_string(board) + ".0");
 }
 
-void FakeSMF::Display(httplib::Response& response, Visit& visit, int topic) {
-    for (const FakeTopic& stored : Topics()) {
-        if (stored.id != topic) {
-            continue;
-        }
-        std::set<std::wstring> flags;
-        if (HeldTopics().count(topic) != 0) {
-            flags.insert(L"UNAPPROVED");
-        }
-        const std::string seqnum = std::to_string(900000 + visit.session.seqnums.size());
-        visit.session.seqnums.insert(seqnum);
-        SaveSession(visit);
-        std::wstring starter;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            starter = starters_[topic];
-        }
-        SendBoardPage(response, visit, "display", stored.subject,
-                      {{L"TOPIC", std::to_wstring(topic)},
-                       {L"ID", Widen(stored.section)},
-                       {L"SUBJECT", EscapeHtml(stored.subject)},
-                       {L"STARTER", EscapeHtml(starter)},
-                       {L"BODY", EscapeHtml(stored.body)},
-                       {L"SEQNUM", Widen(seqnum)}},
-                      flags);
+std::wstring FakeSMF::AuthorOf(const FakeTopic& topic) {
+    if (!topic.author.empty()) {
+        return topic.author;
+    }
+    std::wstring starter;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        starter = starters_[topic.id];
+    }
+    return starter.empty() ? AccountLogin() : starter;
+}
+
+// <div class="pagelinks floatleft"> as SMF 2.1.4 draws it (topic-many-p1, topic-many-last):
+// the current page as a span, the others as "topic=T.<offset>" links, arrows around them.
+std::wstring FakeSMF::PageLinks(const Visit& visit, int topic, int offset, int messages) const {
+    const int pages = (messages + kMessagesPerPage - 1) / kMessagesPerPage;
+    const int current = offset / kMessagesPerPage;
+    const std::wstring link = L"<a class=\"nav_page\" href=\"" + LinkPrefix(visit) + L"topic=" +
+                              std::to_wstring(topic) + L".";
+    std::wstring html = L"<span class=\"pages\">Pages</span>";
+    if (current > 0) {
+        html += link + std::to_wstring((current - 1) * kMessagesPerPage) +
+                L"\"><span class=\"main_icons previous_page\"></span></a> ";
+    }
+    for (int page = 0; page < pages; ++page) {
+        const std::wstring number = std::to_wstring(page + 1);
+        html += page == current
+                    ? L"<span class=\"current_page\">" + number + L"</span> "
+                    : link + std::to_wstring(page * kMessagesPerPage) + L"\">" + number + L"</a> ";
+    }
+    if (current + 1 < pages) {
+        html += link + std::to_wstring((current + 1) * kMessagesPerPage) +
+                L"\"><span class=\"main_icons next_page\"></span></a> ";
+    }
+    return html;
+}
+
+void FakeSMF::KickGuest(httplib::Response& response, Visit& visit, const std::wstring& message) {
+    // is_not_guest(): the sign-in form under the board's message, with a fresh token.
+    visit.session.token_var = Random(12);
+    visit.session.token = Random(32);
+    SaveSession(visit);
+    SendBoardPage(response, visit, "kick_guest", L"Log in",
+                  {{L"ERROR", message},
+                   {L"TOKEN_VAR", Widen(visit.session.token_var)},
+                   {L"TOKEN", Widen(visit.session.token)}},
+                  {});
+}
+
+void FakeSMF::Display(httplib::Response& response, Visit& visit, int topic,
+                      const std::string& start) {
+    const std::wstring gone =
+        L"The topic or board you are looking for appears to be either missing or off limits "
+        L"to you.";
+    FakeTopic stored;
+    if (!FindTopic(topic, stored) || stored.gone) {
+        SendFatalError(response, visit, "topic_gone", gone);
         return;
     }
-    SendFatalError(response, visit, "not_a_topic",
-                   L"The topic or board you are looking for appears to be either missing or "
-                   L"off limits to you.");
+    if (!visit.signed_in() && options_.members_only_boards.count(NumberOf(stored.section)) != 0) {
+        KickGuest(response, visit, gone);
+        return;
+    }
+    const int messages = 1 + static_cast<int>(stored.replies.size());
+    // "T.<offset>", "T.msgM" (the page holding message M) or "T.new".
+    int offset = 0;
+    if (start.starts_with("msg")) {
+        const int msg = NumberOf(start.substr(3));
+        offset = msg > topic * 1000 ? msg - topic * 1000 : 0;
+    } else if (NumberOf(start) > 0) {
+        offset = NumberOf(start);
+    }
+    offset = std::min(offset, messages - 1);
+    offset -= offset % kMessagesPerPage;
+    const bool held = HeldTopics().count(topic) != 0;
+    const bool may_edit = visit.signed_in() && CheckEdit(topic) == EditRefusal::kNone;
+    const std::wstring subject = EscapeHtml(stored.subject);
+    std::wstring posts;
+    int last_msg = topic;
+    for (int n = offset; n < messages && n < offset + kMessagesPerPage; ++n) {
+        const FakeReply* reply = n == 0 ? nullptr : &stored.replies[static_cast<size_t>(n) - 1];
+        const std::wstring author = reply == nullptr ? AuthorOf(stored) : reply->author;
+        const int msg = reply == nullptr ? topic : topic * 1000 + n;
+        last_msg = msg;
+        std::set<std::wstring> flags;
+        if (reply == nullptr ? may_edit : visit.signed_in() && author == visit.session.user) {
+            flags.insert(L"CAN_MODIFY");
+        }
+        if (reply != nullptr) {
+            flags.insert(L"REPLY");
+        } else if (held) {
+            flags.insert(L"UNAPPROVED");
+        }
+        const std::wstring post_subject = reply == nullptr ? subject : L"Re: " + subject;
+        posts += Render(
+            "display_post",
+            {{L"Q", LinkPrefix(visit)},
+             {L"MSG", std::to_wstring(msg)},
+             {L"TOPIC", std::to_wstring(topic)},
+             {L"MEMBER", author == AccountLogin() ? L"2" : L"1"},
+             {L"AUTHOR", EscapeHtml(author)},
+             {L"POST_SUBJECT", post_subject},
+             {L"NUMBER", std::to_wstring(n)},
+             {L"DATE_TITLE",
+              reply == nullptr ? subject : L"Reply #" + std::to_wstring(n) + L" - " + post_subject},
+             {L"BODY", EscapeHtml(reply == nullptr ? stored.body : reply->body)}},
+            flags);
+    }
+    std::set<std::wstring> flags;
+    if (!stored.locked) {
+        flags.insert(L"CAN_REPLY");
+    }
+    const std::string seqnum = std::to_string(900000 + visit.session.seqnums.size());
+    visit.session.seqnums.insert(seqnum);
+    SaveSession(visit);
+    const std::wstring title =
+        offset == 0 ? stored.subject
+                    : stored.subject + L" - Page " + std::to_wstring(offset / kMessagesPerPage + 1);
+    SendBoardPage(response, visit, "display", title,
+                  {{L"TOPIC", std::to_wstring(topic)},
+                   {L"ID", Widen(stored.section)},
+                   {L"SUBJECT", subject},
+                   {L"STARTER", EscapeHtml(AuthorOf(stored))},
+                   {L"POSTS", posts},
+                   {L"PAGES", PageLinks(visit, topic, offset, messages)},
+                   {L"LAST_MSG", std::to_wstring(last_msg)},
+                   {L"SEQNUM", Widen(seqnum)}},
+                  flags);
+}
+
+bool FakeSMF::MayEdit(httplib::Response& response, const Visit& visit, int topic) {
+    // The keys and words of SMF 2.1.4's answers (edit-not-own, edit-locked, edit-too-late,
+    // topic-gone).
+    switch (CheckEdit(topic)) {
+        case EditRefusal::kNone:
+            return true;
+        case EditRefusal::kGone:
+            SendFatalError(response, visit, "topic_gone",
+                           L"The topic or board you are looking for appears to be either "
+                           L"missing or off limits to you.");
+            return false;
+        case EditRefusal::kNotOwn:
+            SendFatalError(response, visit, "cannot_modify_any",
+                           L"You aren't allowed to modify posts.");
+            return false;
+        case EditRefusal::kLocked:
+            SendFatalError(response, visit, "topic_locked",
+                           L"This topic is locked, you are not allowed to post or modify "
+                           L"messages.");
+            return false;
+        case EditRefusal::kTooLate:
+            SendFatalError(response, visit, "modify_post_time_passed",
+                           L"You may not modify this post, as the time limit for edits has "
+                           L"passed.");
+            return false;
+    }
+    return false;
+}
+
+void FakeSMF::EditPage(httplib::Response& response, Visit& visit, int msg) {
+    if (msg >= 1000) {
+        Problem("the edit form of a reply was asked for");
+        SendFatalError(response, visit, "cannot_modify_any",
+                       L"You aren't allowed to modify posts.");
+        return;
+    }
+    if (!visit.signed_in()) {
+        KickGuest(response, visit, L"You aren't allowed to modify posts.");
+        return;
+    }
+    if (!MayEdit(response, visit, msg)) {
+        return;
+    }
+    FakeTopic topic;
+    FindTopic(msg, topic);
+    SendPostForm(response, visit, NumberOf(topic.section), msg, topic, L"");
+}
+
+void FakeSMF::EditPost(const httplib::Request& request, httplib::Response& response, Visit& visit,
+                       int msg) {
+    const Fields fields = ParseFormFields(request.body);
+    if (visit.session.seqnums.erase(Field(fields, "seqnum")) == 0) {
+        SendFatalError(response, visit, "error_form_already_submitted",
+                       L"You cannot submit the same post twice.");
+        return;
+    }
+    SaveSession(visit);
+    if (!visit.signed_in() || msg >= 1000) {
+        SendFatalError(response, visit, "cannot_modify_any",
+                       L"You aren't allowed to modify posts.");
+        return;
+    }
+    // Post2 checks again what the form's page checked.
+    if (!MayEdit(response, visit, msg)) {
+        return;
+    }
+    for (const char* button : {"preview", "save_draft"}) {
+        if (fields.count(button) != 0) {
+            Problem(std::string("the edit form came with the button ") + button);
+        }
+    }
+    if (fields.count("post") == 0) {
+        Problem("the edit form came without the button post");
+    }
+    if (Field(fields, "topic") != std::to_string(msg)) {
+        Problem("the edit form came without its topic");
+    }
+    FakeTopic topic;
+    FindTopic(msg, topic);
+    topic.subject = Decode(Field(fields, "subject"));
+    topic.body = Decode(Field(fields, "message"));
+    std::wstring error;
+    if (!SessionFieldMatches(visit, fields) || !SessionFieldMatches(visit, QueryOf(request))) {
+        error = L"Your session timed out while posting. Please try to re-submit your message.";
+    } else if (topic.subject.empty()) {
+        error = L"No subject was filled in.";
+    } else if (topic.body.empty()) {
+        error = L"The message body was left empty.";
+    }
+    if (!error.empty()) {
+        SendPostForm(response, visit, NumberOf(topic.section), msg, topic, error);
+        return;
+    }
+    ApplyEdit(msg, topic.subject.substr(0, kStoredSubjectLength), topic.body, fields);
+    if (options_.gateway_error_after_edit) {
+        response.status = 502;
+        response.set_content(
+            "<html><head><title>502 Bad Gateway</title></head><body><h1>502 "
+            "Bad Gateway</h1></body></html>",
+            "text/html");
+        return;
+    }
+    // edit-answer: back to the message edited.
+    Redirect(response, Field(fields, "goback") == "1"
+                           ? "index.php?topic=" + std::to_string(msg) + ".msg" +
+                                 std::to_string(msg) + "#msg" + std::to_string(msg)
+                           : "index.php?board=" + topic.section + ".0");
 }
 
 }  // namespace twk::test

@@ -22,6 +22,11 @@ class FakeSleeper;
 // and a new PHPSESSID on sign-in. A refused session or token is a 403 error page, as are
 // the flood limit and a posting form sent twice. Boards: 1 to 3 and 5 (a child board of 2)
 // open for new topics, 4 read-only.
+//
+// Topics show kMessagesPerPage messages a page ("topic=T.<offset>"); the first message's
+// number is the topic's, reply n's is T * 1000 + n. The account's own messages carry
+// "Modify" links while it may edit them; the edit address answers a refusal (another
+// member's post, a locked topic, the edit time passed, a gone topic) with SMF's 403 page.
 class FakeSMF : public FakeForum {
 public:
     struct Options {
@@ -43,6 +48,10 @@ public:
         // The subject field says maxlength="80", as in SMF's default theme; other themes
         // may leave it out.
         bool subject_maxlength = true;
+        // Boards whose topics a guest may not see: SMF asks for a sign-in instead.
+        std::set<int> members_only_boards = {};
+        // A gateway in front of the board answers 502 once an edit is stored.
+        bool gateway_error_after_edit = false;
     };
 
     static constexpr int kGeneralBoard = 1;
@@ -51,6 +60,8 @@ public:
     static constexpr int kReadOnlyBoard = 4;
     // A child board of Announcements.
     static constexpr int kChildBoard = 5;
+    // Messages on a topic page (SMF's defaultMaxMessages).
+    static constexpr int kMessagesPerPage = 15;
 
     static const wchar_t* const kLogin;
     static const wchar_t* const kPassword;
@@ -121,7 +132,18 @@ private:
                      const std::wstring& message);
     void PostingPost(const httplib::Request& request, httplib::Response& response, Visit& visit,
                      int board);
-    void Display(httplib::Response& response, Visit& visit, int topic);
+    void Display(httplib::Response& response, Visit& visit, int topic, const std::string& start);
+    std::wstring PageLinks(const Visit& visit, int topic, int offset, int messages) const;
+    std::wstring AuthorOf(const FakeTopic& topic);
+    void KickGuest(httplib::Response& response, Visit& visit, const std::wstring& message);
+    // The form of a new topic or, for msg > 0, of an edit of that message.
+    void SendPostForm(httplib::Response& response, Visit& visit, int board, int msg,
+                      const FakeTopic& topic, const std::wstring& error);
+    void EditPage(httplib::Response& response, Visit& visit, int msg);
+    void EditPost(const httplib::Request& request, httplib::Response& response, Visit& visit,
+                  int msg);
+    // False after answering with SMF's refusal of an edit of that topic.
+    bool MayEdit(httplib::Response& response, const Visit& visit, int topic);
     void SaveSession(const Visit& visit);
 
     const Options options_;

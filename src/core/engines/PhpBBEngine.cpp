@@ -161,6 +161,22 @@ std::wstring PhpBBEngine::EditAddress(int postId) {
            std::to_wstring(postId);
 }
 
+// phpBB 3 titles a topic page "Subject - Board"; phpBB 2 "Board :: View topic - Subject",
+// and shows the subject itself as the <a class="maintitle"> link above the posts.
+bool PhpBBEngine::ShowsSubject(const std::wstring& subject) {
+    if (PageEngine::ShowsSubject(subject)) {
+        return true;
+    }
+    const std::wstring wanted = CollapseWhitespace(subject);
+    for (int i = 0; page.SelectLink(i); ++i) {
+        if (HasClass(page.LinkClass(), L"maintitle") &&
+            CollapseWhitespace(page.LinkText()) == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<PagePost> PhpBBEngine::FindPosts(const TopicSteps& steps) {
     std::vector<PagePost> posts;
     for (const PagePost& post : PageEngine::FindPosts(steps)) {

@@ -27,6 +27,7 @@ protected:
     bool FillEditForm(HtmlForm& form, const std::wstring& subject,
                       const std::wstring& body) override;
     std::wstring EditAddress(int postId) override;
+    bool ShowsSubject(const std::wstring& subject) override;
     std::vector<PagePost> FindPosts(const TopicSteps& steps) override;
     void ReadNewestPost(const PagePost& post, ReplyInfo& info) override;
 

@@ -217,6 +217,20 @@ bool SMFEngine::FillEditForm(HtmlForm& form, const std::wstring& subject,
     return FillNewTopicForm(form, subject, body);
 }
 
+// A topic page shows no "Modify" link for another member's post, a locked topic or an
+// edit time that has passed; the link's own address then answers with SMF's reason on a
+// 403 page ("You aren't allowed to modify posts.", "This topic is locked, ...", "... the
+// time limit for edits has passed."). It names the message and the topic's first page.
+std::wstring SMFEngine::EditAddress(int postId) {
+    std::wstring address = L"index.php?action=post;msg=" + std::to_wstring(postId);
+    const std::wstring topic = TopicAddress(web.current_url);
+    const size_t at = topic.find(L"topic=");
+    if (at != std::wstring::npos && topic.ends_with(L".0")) {
+        address += L";" + topic.substr(at);
+    }
+    return address;
+}
+
 // "topic=4.30" is the page after 30 messages; "topic=4.0" and "topic=4.msg12" are not
 // page links of a later page.
 int SMFEngine::PageValue(const std::wstring& url, const TopicSteps&) {

@@ -26,6 +26,7 @@ protected:
                           const std::wstring& body) override;
     bool FillEditForm(HtmlForm& form, const std::wstring& subject,
                       const std::wstring& body) override;
+    std::wstring EditAddress(int postId) override;
     int PageValue(const std::wstring& url, const TopicSteps& steps) override;
     void ReadNewestPost(const PagePost& post, ReplyInfo& info) override;
 

@@ -149,7 +149,57 @@ TEST_F(PhpBBLostEditTest, AppliedEditIsConfirmedByTheTopic) {
         << engine.failure_text;
     EXPECT_EQ(board.CountEdits(), 1);
     EXPECT_EQ(board.Topics().size(), 1u);
+}
 
+// phpBB 2: the edit link "posting.php?mode=editpost&p=N", its form (mode=editpost, sid, p),
+// the message page of a stored post, and the subject as the page's "maintitle" link.
+class PhpBB2TopicTest : public ::testing::Test {
+protected:
+    PhpBB2TopicTest() : board(2, kCodePageUtf8) {
+        engine.SetSleeper(sleeper);
+        engine.SetBaseUrl(board.MainUrl());
+    }
+
+    ResultCode SignIn() {
+        std::wstring title;
+        return engine.SignIn(FakePhpBB::kLogin, FakePhpBB::kPassword, title);
+    }
+
+    FakeSleeper sleeper;
+    FakePhpBB board;
+    PhpBBEngine engine;
+};
+
+TEST_F(PhpBB2TopicTest, EditReachesTheFirstPostAsTyped) {
+    const int id = board.PlaceTopic(PostedTopic(12));
+    ASSERT_EQ(SignIn(), kOk);
+    const std::wstring subject = L"Релиз 1.1 — déjà 新话题";
+    const std::wstring body = L"[b]Жирный[/b] & 100% [quote]こんにちは[/quote] a=b";
+    ASSERT_EQ(engine.EditTopic(board.TopicUrl(id), subject, body), kOk) << engine.failure_text;
+    const std::vector<FakeTopic> topics = board.Topics();
+    ASSERT_EQ(topics.size(), 1u);
+    EXPECT_EQ(topics[0].subject, subject);
+    EXPECT_EQ(topics[0].body, body);
+    EXPECT_EQ(topics[0].edits, 1);
+    EXPECT_EQ(board.CountRequests("mode=editpost&p=" + std::to_string(id)), 1u);
+    EXPECT_THAT(board.Problems(), ::testing::IsEmpty());
+}
+
+TEST_F(PhpBB2TopicTest, EditRefusalsGiveTheBoardsWords) {
+    FakeTopic others = PostedTopic(0);
+    others.author = L"admin";
+    FakeTopic locked = PostedTopic(0);
+    locked.locked = true;
+    const int others_id = board.PlaceTopic(others);
+    const int locked_id = board.PlaceTopic(locked);
+    ASSERT_EQ(SignIn(), kOk);
+    EXPECT_EQ(engine.EditTopic(board.TopicUrl(others_id), L"New subject", L"New body"),
+              kEditRefused);
+    EXPECT_EQ(engine.failure_text, L"Sorry, but you can only edit your own posts.");
+    EXPECT_EQ(engine.EditTopic(board.TopicUrl(locked_id), L"New subject", L"New body"),
+              kEditRefused);
+    EXPECT_EQ(engine.failure_text, L"This topic is locked: you cannot edit posts or make replies.");
+    EXPECT_EQ(board.CountEdits(), 0);
 }
 
 struct RepliesCase {
