@@ -12,6 +12,7 @@ int AddProfile(const std::vector<std::string>& args);
 int SetThreads(const std::vector<std::string>& args);
 int Messages(const std::vector<std::string>& args);
 int AddMessage(const std::vector<std::string>& args);
+int EditMessage(const std::vector<std::string>& args);
 int Forums(const std::vector<std::string>& args);
 int AddForum(const std::vector<std::string>& args);
 int Scan(const std::vector<std::string>& args);

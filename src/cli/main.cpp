@@ -40,6 +40,10 @@ void PrintUsage(std::ostream& out) {
            "  add-message --profile NAME --subject TEXT (--body TEXT | --body-file PATH)\n"
            "      Store a message (BBCode; the file is UTF-8, \"-\" reads standard input);\n"
            "      prints its id.\n"
+           "  edit-message --profile NAME --message ID [--subject TEXT]\n"
+           "               [--body TEXT | --body-file PATH]\n"
+           "      Change a stored message in place; its posted topics are then out of date\n"
+           "      until 'update' puts the new text in.\n"
            "  forums --profile NAME\n"
            "      List the profile's forums (id, script, main URL, section, user name).\n"
            "  add-forum --profile NAME --script SCRIPT --url URL --user NAME\n"
@@ -109,6 +113,7 @@ const std::map<std::string, int (*)(const std::vector<std::string>&)> kCommands 
     {"set-threads", twk::cli::SetThreads},
     {"messages", twk::cli::Messages},
     {"add-message", twk::cli::AddMessage},
+    {"edit-message", twk::cli::EditMessage},
     {"forums", twk::cli::Forums},
     {"add-forum", twk::cli::AddForum},
     {"scan", twk::cli::Scan},

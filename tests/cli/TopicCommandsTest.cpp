@@ -63,7 +63,11 @@ TEST_F(TopicCommandsTest, UpdateEditsTheOutOfDateTopicsAndResultsSaysSo) {
     MessageRecord edited = message_;
     edited.subject = L"Тема (исправлено) 修正";
     edited.msg = L"[i]Новый[/i] текст";
-    ASSERT_EQ(SaveMessage(edited), 0);
+    TwkResult edit = RunTwk({"edit-message", "--db", db_.path().string(), "--profile", "Main",
+                             "--message", std::to_string(message_.message_id), "--subject",
+                             WideToUtf8(edited.subject), "--body", WideToUtf8(edited.msg)},
+                            db_.dir().path());
+    ASSERT_EQ(edit.code, 0) << edit.err;
     TwkResult listed = Twk("results");
     EXPECT_NE(listed.out.find("OK (out of date)"), std::string::npos) << listed.out;
 
