@@ -378,6 +378,10 @@ int SaveTopic(const TopicRecord& record) {
     return WriteOne(kTopicTable, true, record);
 }
 
+int SaveTopics(const TopicRowList& list) {
+    return WriteBatch(list.size(), [&](size_t i) { return WriteOne(kTopicTable, true, list[i]); });
+}
+
 bool UpgradeSchema() {
     return std::all_of(std::begin(kAddedTables), std::end(kAddedTables),
                        [](const wchar_t* statement) { return RunStatement(statement); });

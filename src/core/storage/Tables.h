@@ -65,6 +65,8 @@ int SaveSending(const SendingRecord& record);
 int ListTopics(const std::wstring& condition, TopicRowList& list);
 // Writes the forum's row of the message, replacing the one there.
 int SaveTopic(const TopicRecord& record);
+// Writes those rows in one transaction: all of them or none.
+int SaveTopics(const TopicRowList& list);
 
 // Adds what a database made by an earlier version lacks ([sending], [topic]), keeping
 // every row it has. True when the database has everything now.

@@ -40,6 +40,7 @@ bool SubmitManager::IsOutOfDate(int32_t forumId) const {
 }
 
 void SubmitManager::AdoptPostedTexts() {
+    TopicRowList adopted;
     for (const SubmitRecord& result : results_) {
         if (!HasTopic(&result) || result.message_id != message_.message_id) {
             continue;
@@ -53,7 +54,11 @@ void SubmitManager::AdoptPostedTexts() {
         topic.subject = message_.subject;
         topic.body = message_.msg;
         topic.ttime = result.stime != 0 ? result.stime : Now();
-        SaveTopicState(topic);
+        adopted.push_back(topic);
+    }
+    // One commit for them all: a long list of old results is taken in on first sight.
+    if (!adopted.empty()) {
+        SaveTopics(adopted);
     }
 }
 
