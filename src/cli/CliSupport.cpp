@@ -285,6 +285,14 @@ int RunForumScan(SubmitJob& job, const ConnectionOptions& connection, bool noPau
     return code;
 }
 
+std::string ForumLineName(const ForumRecord& forum) {
+    std::string name = Narrow(forum.title.empty() ? forum.main_url : forum.title);
+    if (!forum.forum_title.empty()) {
+        name += " / " + Narrow(forum.forum_title);
+    }
+    return name;
+}
+
 std::wstring Wide(const std::string& utf8) {
     return Utf8ToWide(utf8);
 }

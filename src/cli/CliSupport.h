@@ -94,6 +94,10 @@ std::wstring ReadPassword(const std::string& prompt);
 int RunForumScan(SubmitJob& job, const ConnectionOptions& connection, bool noPauses,
                  const std::string& command);
 
+// A forum as twk's progress lines name it: its title (its address before a scan gave it
+// one) and, since a board's sections share its title, the section.
+std::string ForumLineName(const ForumRecord& forum);
+
 std::wstring Wide(const std::string& utf8);
 std::string Narrow(const std::wstring& text);
 

@@ -24,11 +24,7 @@ public:
         if (forum == nullptr || result == nullptr) {
             return;
         }
-        // A board's sections share its title, so the section tells the lines apart.
-        std::string name = Narrow(forum->title.empty() ? forum->main_url : forum->title);
-        if (!forum->forum_title.empty()) {
-            name += " / " + Narrow(forum->forum_title);
-        }
+        const std::string name = ForumLineName(*forum);
         std::string text = Narrow(manager_.ResultCellText(forumId));
         if (result->result == kPending) {
             if (!text.empty()) {

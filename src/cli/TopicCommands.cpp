@@ -12,15 +12,6 @@
 namespace twk::cli {
 namespace {
 
-std::string ForumName(const ForumRecord& forum) {
-    // A board's sections share its title, so the section tells the lines apart.
-    std::string name = Narrow(forum.title.empty() ? forum.main_url : forum.title);
-    if (!forum.forum_title.empty()) {
-        name += " / " + Narrow(forum.forum_title);
-    }
-    return name;
-}
-
 // Prints a forum's line whenever what its row says about the topic changes: the steps,
 // then how it ended.
 class TopicProgress : public SubmitManagerObserver {
@@ -40,7 +31,7 @@ public:
             return;
         }
         shown = text;
-        std::cout << ForumName(*forum) << ": " << Narrow(text) << std::endl;
+        std::cout << ForumLineName(*forum) << ": " << Narrow(text) << std::endl;
     }
     void StateChanged() override {}
 
@@ -155,9 +146,7 @@ int Replies(const std::vector<std::string>& args) {
             unread = true;
             std::cout << Narrow(manager.RepliesCellText(forum.forum_id)) << "\t-\t-\t-\t";
         } else {
-            const int fresh =
-                topic->replies_before >= 0 ? topic->replies - topic->replies_before : 0;
-            std::cout << topic->replies << "\t" << (fresh > 0 ? fresh : 0) << "\t"
+            std::cout << topic->replies << "\t" << NewReplies(*topic) << "\t"
                       << (topic->newest_author.empty() ? "-" : Narrow(topic->newest_author)) << "\t"
                       << TimeText(topic->newest_time) << "\t";
         }

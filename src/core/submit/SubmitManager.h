@@ -47,6 +47,9 @@ struct RunSummary {
 bool IsOutOfDate(const SubmitRecord* result, const TopicRecord* topic,
                  const MessageRecord& message);
 
+// Replies that came since the check before the last one; 0 after a first check.
+int NewReplies(const TopicRecord& topic);
+
 // Told about what the submit page shows. Called on the thread that owns the manager.
 class SubmitManagerObserver {
 public:
@@ -213,7 +216,6 @@ private:
     void OnTopicJobSending(Slot& slot);
     // A stopped topic job: an update that went out is recorded as interrupted.
     void AbortTopicJob(Slot& slot);
-    void SaveTopicState(const TopicRecord& topic);
     // Gives the message's topics without a known text (posted before it was kept) the
     // message's text as it is now.
     void AdoptPostedTexts();

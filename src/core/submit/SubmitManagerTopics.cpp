@@ -2,6 +2,7 @@
 // whose topic the message has, one job per forum in the same slots as a post run, and
 // never two jobs of one board and account at once. What they learn goes into [topic];
 // the post's [submit] row is never touched.
+#include <algorithm>
 #include <ctime>
 
 #include "storage/Tables.h"
@@ -21,6 +22,10 @@ bool HasTopic(const SubmitRecord* result) {
 }
 
 }  // namespace
+
+int NewReplies(const TopicRecord& topic) {
+    return topic.replies_before >= 0 ? std::max(topic.replies - topic.replies_before, 0) : 0;
+}
 
 bool IsOutOfDate(const SubmitRecord* result, const TopicRecord* topic,
                  const MessageRecord& message) {
@@ -69,11 +74,6 @@ TopicRecord& SubmitManager::TopicOf(int32_t forumId) {
         it->second.message_id = message_.message_id;
     }
     return it->second;
-}
-
-void SubmitManager::SaveTopicState(const TopicRecord& topic) {
-    // A failed write keeps the state in memory: it shows until the lists are loaded again.
-    twk::SaveTopic(topic);
 }
 
 bool SubmitManager::CanUpdate() const {
@@ -277,7 +277,8 @@ void SubmitManager::OnTopicJobDone(Slot& slot, int code) {
             topic.newest_url = job.replies.newest_url;
         }
     }
-    SaveTopicState(topic);
+    // A failed write keeps the state in memory: it shows until the lists are loaded again.
+    SaveTopic(topic);
     NotifyForum(forum_id);
 }
 
@@ -356,7 +357,7 @@ std::wstring SubmitManager::RepliesCellText(int32_t forumId) const {
         return ResultText(topic->rresult, topic->rerr, forum ? forum->engine : std::wstring());
     }
     std::wstring text = std::to_wstring(topic->replies);
-    const int fresh = topic->replies_before >= 0 ? topic->replies - topic->replies_before : 0;
+    const int fresh = NewReplies(*topic);
     if (fresh > 0) {
         text += L" (" + std::to_wstring(fresh) + L" new)";
     }
